@@ -1,0 +1,259 @@
+// The update files: discovery beside the executable, the checks of one file, the CRC-16.
+#include "DeviceProtocol.h"
+#include "MainComponent.h"
+
+#include <cstdlib>
+
+namespace
+{
+constexpr int kMainFileSize = 0x200000;
+constexpr int kMainNameLength = 14; // "QEL720v" + three characters + ".bin"
+constexpr int kVersionOffset = 0x1D0000;
+constexpr int kDateOffset = 0x1DFFFC;
+constexpr int kMainMask = 8;
+
+// Where each entry of the update table comes from and where it goes.
+struct EntryLayout
+{
+    juce::int64 size;
+    juce::int64 offset;
+    juce::int64 address;
+    juce::uint8 targetId;
+};
+
+constexpr EntryLayout kLayouts[kUpdateTargetCount] = {
+    { 0x90000, 0x000000, 0x000000, 0xF1 },
+    { 0x90000, 0x090000, 0x090000, 0xF2 },
+    { 0xB0000, 0x120000, 0x120000, 0xF3 },
+    { 0x10000, 0x1D0000, 0x1D0000, 0xF7 },
+    { 0x2E000, 0, 0x120000, 0xF4 },
+    { 0x20000, 0, 0x160000, 0xF5 },
+    { 0x40000, 0, 0x180000, 0xF6 },
+};
+
+// The DSP files, in the order they are checked; entry 4 + i, mask bit 1 << i.
+const char* const kDspNames[] = { "qelc1_dsp_prog.bin", "qelc1_dsp_data.bin", "qelc1_dsp_cymbal_data.bin" };
+constexpr int kDspCount = 3;
+constexpr int kFirstDspEntry = 4;
+
+bool isDspFileName (const juce::String& name)
+{
+    for (auto* dspName : kDspNames)
+        if (name == dspName) // letter case included
+            return true;
+    return false;
+}
+
+void fillEntry (UpdateTarget& target, const juce::File& file, int index)
+{
+    const auto& layout = kLayouts[index];
+    target.m_file = file;
+    target.m_size = layout.size;
+    target.m_offset = layout.offset;
+    target.m_address = layout.address;
+    target.m_targetId = layout.targetId;
+}
+
+// A file far larger than expected fails the length check anyway; it is not read into memory
+// for that. Gives the result the whole load would have given, or 0 when the load must decide.
+int checkOversizedFile (const juce::File& file, int expectedSize)
+{
+    if (! file.existsAsFile() || file.getSize() <= expectedSize)
+        return 0;
+    juce::FileInputStream in (file);
+    return in.openedOk() ? kErrFileSize : kErrFileLoad;
+}
+
+juce::uint32 readBigEndian32 (const juce::uint8* at)
+{
+    return (juce::uint32 (at[0]) << 24) | (juce::uint32 (at[1]) << 16) | (juce::uint32 (at[2]) << 8) | at[3];
+}
+
+// Each byte is one character, its code the byte's value.
+juce::String bytesAsText (const juce::uint8* at, int count)
+{
+    juce::String text;
+    for (int i = 0; i < count; ++i)
+        text += juce::String::charToString (static_cast<juce::juce_wchar> (at[i]));
+    return text;
+}
+
+bool isDigit (juce::juce_wchar c) { return c >= '0' && c <= '9'; }
+} // namespace
+
+juce::File MainComponent::updateFolder()
+{
+    return juce::File::getSpecialLocation (juce::File::currentExecutableFile).getParentDirectory();
+}
+
+void MainComponent::CheckUpdFile() { CheckUpdFile (updateFolder()); }
+
+void MainComponent::CheckUpdFile (const juce::File& folder)
+{
+    const auto candidate = FindMainFileCandidate (folder);
+
+    if (CheckDspFiles (folder))
+        return;
+
+    if (candidate != juce::File())
+    {
+        CheckMainFile (candidate);
+        return;
+    }
+
+    m_updMask = 0;
+    SetUpdState (kErrNoFile);
+}
+
+juce::File MainComponent::FindMainFileCandidate (const juce::File& folder)
+{
+    juce::File best;
+    int bestNumber = 0;
+
+    for (const auto& file : folder.findChildFiles (juce::File::findFiles, false, "*"))
+    {
+        const auto name = file.getFileName();
+        if (! name.matchesWildcard ("QEL720v*.bin", true) || name.length() != kMainNameLength)
+            continue;
+
+        // Read like atoi: white space, an optional sign, then digits up to the first other character.
+        const int number = std::atoi (name.substring (7, 10).toRawUTF8());
+        if (number > bestNumber)
+        {
+            best = file;
+            bestNumber = number;
+        }
+    }
+    return best;
+}
+
+// The DSP path: taken when any of the three DSP files exists, and then the main file is ignored.
+// Returns whether it was taken.
+bool MainComponent::CheckDspFiles (const juce::File& folder)
+{
+    juce::File files[kDspCount];
+    bool anyPresent = false;
+    for (int i = 0; i < kDspCount; ++i)
+    {
+        files[i] = folder.getChildFile (kDspNames[i]);
+        anyPresent = anyPresent || files[i].exists();
+    }
+    if (! anyPresent)
+        return false;
+
+    bool anyValid = false;
+    for (int i = 0; i < kDspCount; ++i)
+    {
+        juce::String scratch;
+        const int entry = kFirstDspEntry + i;
+        m_updTargets[entry].m_status = ParseUpdFile (files[i], (int) kLayouts[entry].size, nullptr, scratch);
+        anyValid = anyValid || m_updTargets[entry].m_status == kStatusValid;
+    }
+
+    if (! anyValid)
+    {
+        SetUpdState (kErrOther);
+        return true;
+    }
+
+    for (int i = 0; i < kDspCount; ++i)
+    {
+        const int entry = kFirstDspEntry + i;
+        if (m_updTargets[entry].m_status != kStatusValid)
+            continue; // an invalid DSP file beside a valid one is left out silently
+        fillEntry (m_updTargets[entry], files[i], entry);
+        m_updMask |= 1 << i;
+    }
+    return true;
+}
+
+void MainComponent::CheckMainFile (const juce::File& candidate)
+{
+    const int result = ParseUpdFile (candidate, kMainFileSize, &m_fileDate, m_fileSysVer);
+    for (int entry = 0; entry < 4; ++entry)
+        m_updTargets[entry].m_status = result;
+
+    if (result == kStatusValid)
+    {
+        for (int entry = 0; entry < 4; ++entry)
+            fillEntry (m_updTargets[entry], candidate, entry);
+        m_updMask = kMainMask;
+    }
+    else
+    {
+        // The candidate vanished between the listing and the check: not a plain "no file".
+        SetUpdState (result == kErrNoFile ? kErrOther : result);
+    }
+}
+
+int MainComponent::ParseUpdFile (const juce::File& file, int expectedSize, unsigned int* date, juce::String& version)
+{
+    if (! file.exists())
+        return kErrNoFile;
+
+    if (const int early = checkOversizedFile (file, expectedSize))
+        return early;
+
+    juce::MemoryBlock content;
+    if (! file.loadFileAsData (content))
+        return kErrFileLoad;
+    if (content.getSize() != (size_t) expectedSize)
+        return kErrFileSize;
+    if (isDspFileName (file.getFileName()))
+        return kStatusValid;
+
+    // Only the main file's 0x200000 bytes reach this point, so every offset below lies inside.
+    const auto* bytes = static_cast<const juce::uint8*> (content.getData());
+    if (expectedSize != kMainFileSize)
+        return kErrFileForm;
+
+    const auto dateWord = readBigEndian32 (bytes + kDateOffset);
+    if (date != nullptr)
+        *date = dateWord;
+    if (! DeviceProtocol::dateWordInBounds (dateWord))
+        return kErrFileForm;
+
+    version = bytesAsText (bytes + kVersionOffset, 4);
+    if (! CheckSysVer (version))
+        return kErrFileForm;
+
+    const auto stored = (juce::uint16) (bytes[expectedSize - 2] | (bytes[expectedSize - 1] << 8));
+    return CalcCRC (bytes, expectedSize - 2) == stored ? int (kStatusValid) : int (kErrFileCrc);
+}
+
+bool MainComponent::CheckSysVer (juce::String& version)
+{
+    if (version.length() < 4)
+        return false;
+    return isDigit (version[0]) && version[1] == '.' && isDigit (version[2]) && isDigit (version[3]);
+}
+
+juce::uint16 MainComponent::CalcCRC (const unsigned char* data, long length)
+{
+    if (length <= 0)
+        return 0;
+
+    // Bit by bit in a 24-bit register, augmented form: each byte enters the low 8 bits and is
+    // shifted through; 16 more shifts flush the last byte out. The remainder ends in bits 8..23.
+    constexpr juce::uint32 kTopBit = 0x800000;
+    constexpr juce::uint32 kPoly = 0x1102100; // 0x11021 << 8; also clears the bit shifted out of bit 23
+    juce::uint32 reg = 0;
+
+    auto shift = [&reg] {
+        const bool top = (reg & kTopBit) != 0;
+        reg <<= 1;
+        if (top)
+            reg ^= kPoly;
+    };
+
+    for (long i = 0; i < length; ++i)
+    {
+        reg |= data[i];
+        for (int bit = 0; bit < 8; ++bit)
+            shift();
+    }
+    for (int bit = 0; bit < 16; ++bit)
+        shift();
+
+    return (juce::uint16) ((reg >> 8) & 0xFFFF);
+}

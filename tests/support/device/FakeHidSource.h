@@ -1,0 +1,75 @@
+#pragma once
+
+// An in-process stand-in for the system's HID devices, for tests that need exact control over
+// arrivals, removals, reports and failures without umockdev.
+//
+//   testsupport::FakeHidSource fake;
+//   fake.install();                        // managers created from now on see only these devices
+//   auto key = fake.addDevice (testsupport::FakeHidSource::qel720 (0x01100000));
+//   fake.setReportHandler (key, [] (const uint8_t* r, size_t n) { ... return outcome; });
+//   ... IOHIDManagerCreate / Open / Schedule, pump CFRunLoopRunInMode ...
+//   fake.removeDevice (key);               // managers see a udev-like "remove"
+//
+// Threading: every method may be called from any thread. Arrivals, removals and input reports
+// reach the managers through their run loops (the callbacks run where the manager or device is
+// scheduled). Output handlers run on the thread that calls IOHIDDeviceSetReport, inside it.
+// Destroying the fake uninstalls it; it must outlive the managers that use it.
+
+#include "OutputReportOutcome.h"
+
+#include <platform/HidDeviceSource.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace testsupport
+{
+
+class FakeHidSource
+{
+public:
+    FakeHidSource();
+    ~FakeHidSource();
+    FakeHidSource (const FakeHidSource&) = delete;
+    FakeHidSource& operator= (const FakeHidSource&) = delete;
+
+    // A QEL-720 (vendor 0x3A91, product 0x0A6D, usage page 0xFF00, usage 1) at the location.
+    static platform::HidDeviceDescription qel720 (uint32_t locationID, uint32_t versionNumber = 0x0100);
+
+    void install();
+    void uninstall();
+
+    // Adds a present device; an empty key gets a unique one. Returns the key. Open managers see
+    // an arrival.
+    std::string addDevice (platform::HidDeviceDescription device);
+    // The device's open nodes hang up and open managers see a removal. Unknown keys are ignored.
+    void removeDevice (const std::string& key);
+    // Queues one input report on every open node of the device.
+    void injectInputReport (const std::string& key, const std::vector<uint8_t>& report);
+
+    // Sees every write exactly as written to the node (report-ID byte first), on the writer's thread.
+    using WriteObserver = std::function<void (const std::string& key, const std::vector<uint8_t>& bytes)>;
+    void setWriteObserver (WriteObserver observer);
+    // Answers each output report of the device (after the write observer): queues the reply as an
+    // input report, then removes the device when asked. An empty handler removes it.
+    void setReportHandler (const std::string& key, OutputReportHandler handler);
+    // Every write to the device fails while set.
+    void setWriteFails (const std::string& key, bool fails);
+    // Opening the device's node fails with this reason while it is not empty.
+    void setOpenError (const std::string& key, const std::string& reason);
+
+    // Every report written to the device so far, as written.
+    std::vector<std::vector<uint8_t>> writtenReports (const std::string& key) const;
+    // Number of nodes of the device open now.
+    int openConnectionCount (const std::string& key) const;
+
+    struct Bus;
+
+private:
+    std::shared_ptr<Bus> m_bus;
+    bool m_installed = false;
+};
+
+} // namespace testsupport
