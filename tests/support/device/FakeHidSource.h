@@ -13,7 +13,8 @@
 // Threading: every method may be called from any thread. Arrivals, removals and input reports
 // reach the managers through their run loops (the callbacks run where the manager or device is
 // scheduled). Output handlers run on the thread that calls IOHIDDeviceSetReport, inside it.
-// Destroying the fake uninstalls it; it must outlive the managers that use it.
+// Destroying the fake uninstalls it; managers made while it was installed keep working with the
+// devices they already know.
 
 #include "OutputReportOutcome.h"
 
@@ -53,14 +54,14 @@ public:
     using WriteObserver = std::function<void (const std::string& key, const std::vector<uint8_t>& bytes)>;
     void setWriteObserver (WriteObserver observer);
     // Answers each output report of the device (after the write observer): queues the reply as an
-    // input report, then removes the device when asked. An empty handler removes it.
+    // input report, then removes the device when asked. An empty handler stops answering.
     void setReportHandler (const std::string& key, OutputReportHandler handler);
     // Every write to the device fails while set.
     void setWriteFails (const std::string& key, bool fails);
     // Opening the device's node fails with this reason while it is not empty.
     void setOpenError (const std::string& key, const std::string& reason);
 
-    // Every report written to the device so far, as written.
+    // Every report written to the device so far, as written (kept after its removal).
     std::vector<std::vector<uint8_t>> writtenReports (const std::string& key) const;
     // Number of nodes of the device open now.
     int openConnectionCount (const std::string& key) const;
