@@ -11,7 +11,7 @@ PACKAGES=(
   libfontconfig-dev fonts-dejavu-core fonts-droid-fallback fonts-nanum
   libfreetype-dev libx11-dev libxrandr-dev libxinerama-dev libxcursor-dev libxext-dev
   libasound2-dev libpng-dev libjpeg-dev zlib1g-dev
-  xvfb xauth xdotool x11-apps imagemagick
+  xvfb xauth xdotool
 )
 
 missing=()

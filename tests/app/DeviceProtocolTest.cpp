@@ -65,28 +65,21 @@ std::vector<std::uint8_t> pattern (size_t length)
 }
 } // namespace
 
-TEST (CommandLayout, prepareForRegionZero)
+TEST (CommandLayout, prepareAnnouncesRegionThreeByTheFirstEntryToSend)
 {
-    auto r = filled (0xEE);
-    buildPrepare (r.data(), 0, 0xF1);
-    EXPECT_THAT (head (r, 11), ElementsAreArray ({ 0xF1, 0x08, 0x00, 0x00, 0x1D, 0x00, 0xFF, 0x00, 0x00, 0x01, 0x00 }));
-    EXPECT_TRUE (restIsZero (r, 11));
-}
-
-TEST (CommandLayout, prepareWhenRegionZeroIsSkippedAnnouncesTheShortRegionThree)
-{
-    auto r = filled (0xEE);
-    buildPrepare (r.data(), 1, 0xF2);
-    EXPECT_THAT (head (r, 11), ElementsAreArray ({ 0xF2, 0x08, 0x00, 0x00, 0x1D, 0x00, 0xFF, 0x00, 0x10, 0x00, 0x00 }));
-    EXPECT_TRUE (restIsZero (r, 11));
-}
-
-TEST (CommandLayout, prepareForADspUpdateHasNoAddressAndLength)
-{
-    auto r = filled (0xEE);
-    buildPrepare (r.data(), 5, 0xF5);
-    EXPECT_THAT (head (r, 11), ElementsAreArray ({ 0xF5, 0x08, 0, 0, 0, 0, 0xFF, 0, 0, 0, 0 }));
-    EXPECT_TRUE (restIsZero (r, 11));
+    struct Case { int firstEntry; std::uint8_t id; std::vector<std::uint8_t> head; };
+    const Case cases[] = {
+        { 0, 0xF1, { 0xF1, 0x08, 0x00, 0x00, 0x1D, 0x00, 0xFF, 0x00, 0x00, 0x01, 0x00 } }, // region 0 sent
+        { 1, 0xF2, { 0xF2, 0x08, 0x00, 0x00, 0x1D, 0x00, 0xFF, 0x00, 0x10, 0x00, 0x00 } }, // region 0 skipped
+        { 5, 0xF5, { 0xF5, 0x08, 0x00, 0x00, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00, 0x00 } }, // a DSP update
+    };
+    for (const auto& c : cases)
+    {
+        auto r = filled (0xEE);
+        buildPrepare (r.data(), c.firstEntry, c.id);
+        EXPECT_EQ (head (r, 11), c.head) << "first entry " << c.firstEntry;
+        EXPECT_TRUE (restIsZero (r, 11)) << "first entry " << c.firstEntry;
+    }
 }
 
 TEST (CommandLayout, beginBlockForTheSecondBlockOfRegionOne)
