@@ -11,82 +11,42 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace
 {
-// Fails the armed function's call after `skip` more calls, once.
+// Fails one call of the wrapped function: the one after `failAt` more calls, when set.
 struct FailPlan
 {
-    bool armed = false;
-    int skip = 0;
-
-    void arm (int callsToLetThrough = 0)
-    {
-        armed = true;
-        skip = callsToLetThrough;
-    }
-    bool failsNow()
-    {
-        if (! armed)
-            return false;
-        if (skip-- > 0)
-            return false;
-        armed = false;
-        return true;
-    }
+    int failAt = -1;
+    bool failsNow() { return failAt >= 0 && failAt-- == 0; }
 };
 
 FailPlan managerCreatePlan, arrayCreatePlan, dictionaryCreatePlan, numberCreatePlan;
 } // namespace
 
-// The real functions and their stand-ins, under the linker's --wrap names.
-extern "C" {
-IOHIDManagerRef __real__Z18IOHIDManagerCreatePK13__CFAllocatorj (CFAllocatorRef, IOOptionBits);
-CFMutableArrayRef __real__Z20CFArrayCreateMutablePK13__CFAllocatorlPK16CFArrayCallBacks (CFAllocatorRef, CFIndex,
-                                                                                        const CFArrayCallBacks*);
-CFMutableDictionaryRef
-__real__Z25CFDictionaryCreateMutablePK13__CFAllocatorlPK24CFDictionaryKeyCallBacksPK26CFDictionaryValueCallBacks (
-    CFAllocatorRef, CFIndex, const CFDictionaryKeyCallBacks*, const CFDictionaryValueCallBacks*);
-CFNumberRef __real__Z14CFNumberCreatePK13__CFAllocatorlPKv (CFAllocatorRef, CFNumberType, const void*);
+// The real functions and their stand-ins, under the linker's --wrap names (the mangled C++ names).
+#define HID_TEST_WRAP(Result, mangled, plan, params, args)                                                             \
+    extern "C" Result __real_##mangled params;                                                                         \
+    extern "C" Result __wrap_##mangled params { return plan.failsNow() ? nullptr : __real_##mangled args; }
 
-IOHIDManagerRef __wrap__Z18IOHIDManagerCreatePK13__CFAllocatorj (CFAllocatorRef allocator, IOOptionBits options)
-{
-    if (managerCreatePlan.failsNow())
-        return nullptr;
-    return __real__Z18IOHIDManagerCreatePK13__CFAllocatorj (allocator, options);
-}
-
-CFMutableArrayRef __wrap__Z20CFArrayCreateMutablePK13__CFAllocatorlPK16CFArrayCallBacks (
-    CFAllocatorRef allocator, CFIndex capacity, const CFArrayCallBacks* callBacks)
-{
-    if (arrayCreatePlan.failsNow())
-        return nullptr;
-    return __real__Z20CFArrayCreateMutablePK13__CFAllocatorlPK16CFArrayCallBacks (allocator, capacity, callBacks);
-}
-
-CFMutableDictionaryRef
-__wrap__Z25CFDictionaryCreateMutablePK13__CFAllocatorlPK24CFDictionaryKeyCallBacksPK26CFDictionaryValueCallBacks (
-    CFAllocatorRef allocator, CFIndex capacity, const CFDictionaryKeyCallBacks* keys,
-    const CFDictionaryValueCallBacks* values)
-{
-    if (dictionaryCreatePlan.failsNow())
-        return nullptr;
-    return __real__Z25CFDictionaryCreateMutablePK13__CFAllocatorlPK24CFDictionaryKeyCallBacksPK26CFDictionaryValueCallBacks (
-        allocator, capacity, keys, values);
-}
-
-CFNumberRef __wrap__Z14CFNumberCreatePK13__CFAllocatorlPKv (CFAllocatorRef allocator, CFNumberType type,
-                                                            const void* value)
-{
-    if (numberCreatePlan.failsNow())
-        return nullptr;
-    return __real__Z14CFNumberCreatePK13__CFAllocatorlPKv (allocator, type, value);
-}
-}
+HID_TEST_WRAP (IOHIDManagerRef, _Z18IOHIDManagerCreatePK13__CFAllocatorj, managerCreatePlan,
+               (CFAllocatorRef a, IOOptionBits o), (a, o))
+HID_TEST_WRAP (CFMutableArrayRef, _Z20CFArrayCreateMutablePK13__CFAllocatorlPK16CFArrayCallBacks, arrayCreatePlan,
+               (CFAllocatorRef a, CFIndex n, const CFArrayCallBacks* c), (a, n, c))
+HID_TEST_WRAP (CFMutableDictionaryRef,
+               _Z25CFDictionaryCreateMutablePK13__CFAllocatorlPK24CFDictionaryKeyCallBacksPK26CFDictionaryValueCallBacks,
+               dictionaryCreatePlan,
+               (CFAllocatorRef a, CFIndex n, const CFDictionaryKeyCallBacks* k, const CFDictionaryValueCallBacks* v),
+               (a, n, k, v))
+HID_TEST_WRAP (CFNumberRef, _Z14CFNumberCreatePK13__CFAllocatorlPKv, numberCreatePlan,
+               (CFAllocatorRef a, CFNumberType t, const void* v), (a, t, v))
 
 namespace
 {
+using testing::internal::CaptureStderr;
+using testing::internal::GetCapturedStderr;
 using testsupport::FakeHidSource;
 
 const std::string kBuild = "Boolean HIDBuildMultiDeviceList(const UInt32 *, const UInt32 *, int): ";
@@ -94,18 +54,13 @@ const std::string kDictionary = "CFMutableDictionaryRef hu_SetUpMatchingDictiona
 const std::string kCouldnt = "Couldn\xE2\x80\x99t"; // U+2019 in UTF-8
 
 // A device source that cannot watch the system, so that opening a manager fails.
-class UnreachableSource : public platform::HidDeviceSource
+struct UnreachableSource : platform::HidDeviceSource
 {
-public:
     bool start() override { return false; }
     std::vector<platform::HidDeviceDescription> enumerate() override { return {}; }
     int eventFd() const override { return -1; }
     std::vector<Event> readEvents() override { return {}; }
-    std::shared_ptr<platform::HidConnection> open (const platform::HidDeviceDescription&, std::string& error) override
-    {
-        error = "unreachable";
-        return nullptr;
-    }
+    std::shared_ptr<platform::HidConnection> open (const platform::HidDeviceDescription&, std::string&) override { return {}; }
 };
 
 class HidDiagnosticsTest : public ::testing::Test
@@ -127,117 +82,102 @@ protected:
         return fake.addDevice (device);
     }
 
+    // The dictionary's entries, e.g. "page=1 usage=6".
+    static std::string describe (CFDictionaryRef dict)
+    {
+        const std::pair<CFStringRef, const char*> keys[] = { { CFSTR ("PrimaryUsagePage"), "page" },
+                                                             { CFSTR ("PrimaryUsage"), "usage" } };
+        std::string text;
+        for (auto [key, name] : keys)
+        {
+            int value = -1;
+            if (auto number = (CFNumberRef) CFDictionaryGetValue (dict, key))
+                if (CFNumberGetValue (number, kCFNumberIntType, &value))
+                    text += std::string (text.empty() ? "" : " ") + name + "=" + std::to_string (value);
+        }
+        return text;
+    }
+
     static CFIndex listedCount() { return gDeviceCFArrayRef == nullptr ? 0 : CFArrayGetCount (gDeviceCFArrayRef); }
 
     FakeHidSource fake;
 };
 
-TEST_F (HidDiagnosticsTest, ManagerThatCannotBeCreatedIsReportedAndBuildFails)
+TEST_F (HidDiagnosticsTest, ManagerThatCannotBeCreatedOrOpenedIsReportedAndLeavesTheLinkUnconnected)
 {
-    managerCreatePlan.arm();
-    hidtest::StderrCapture capture;
+    managerCreatePlan.failAt = 0;
+    CaptureStderr();
     EXPECT_FALSE (HIDBuildDeviceList (0, 0));
-    EXPECT_EQ (capture.finish(), kBuild + kCouldnt + " create a IOHIDManager.");
+    EXPECT_EQ (GetCapturedStderr(), kBuild + kCouldnt + " create a IOHIDManager.");
     EXPECT_EQ (gIOHIDManagerRef, nullptr);
-}
 
-TEST_F (HidDiagnosticsTest, ManagerThatCannotBeOpenedIsReportedAndLeftUnopenedWithoutList)
-{
-    platform::setHidDeviceSourceFactory ([] { return std::make_unique<UnreachableSource>(); });
-    hidtest::StderrCapture capture;
-    EXPECT_FALSE (HIDBuildDeviceList (0, 0));
-    EXPECT_EQ (capture.finish(), kBuild + kCouldnt + " open IOHIDManager.");
-    EXPECT_NE (gIOHIDManagerRef, nullptr);
-    EXPECT_EQ (gDeviceCFArrayRef, nullptr);
-}
-
-TEST_F (HidDiagnosticsTest, LinkStaysUnconnectedWhenTheManagerCannotBeOpened)
-{
     addDevice (0xFF00, 1);
     platform::setHidDeviceSourceFactory ([] { return std::make_unique<UnreachableSource>(); });
+    const std::string message = kBuild + kCouldnt + " open IOHIDManager.";
+    CaptureStderr();
+    EXPECT_FALSE (HIDBuildDeviceList (0, 0));
+    EXPECT_EQ (GetCapturedStderr(), message);
+    EXPECT_NE (gIOHIDManagerRef, nullptr); // kept, unopened
+    EXPECT_EQ (gDeviceCFArrayRef, nullptr);
+    hidtest::resetHidGlobals();
+
     hidtest::RecordingHandler client;
     HidCtrl ctrl;
-    hidtest::StderrCapture capture;
+    CaptureStderr();
     EXPECT_EQ (ctrl.initialize (&client, 1), 0);
-    EXPECT_EQ (capture.finish(), kBuild + kCouldnt + " open IOHIDManager.");
+    EXPECT_EQ (GetCapturedStderr(), message);
     EXPECT_NE (ctrl.m_pHidUtil, nullptr);
     EXPECT_EQ (ctrl.m_bConnected, 0);
 }
 
-TEST_F (HidDiagnosticsTest, MatchingArrayThatCannotBeCreatedMatchesEveryDevice)
+TEST_F (HidDiagnosticsTest, MatchingThatCannotBeMadeIsReportedAndWidensOrLeavesOutThePairs)
 {
     addDevice (1, 2);
     addDevice (0xFF00, 1);
-    arrayCreatePlan.arm();
-    hidtest::StderrCapture capture;
+    arrayCreatePlan.failAt = 0;
+    CaptureStderr();
     EXPECT_TRUE (HIDBuildDeviceList (1, 2));
-    EXPECT_EQ (capture.finish(), kBuild + kCouldnt + " create a matching array.");
-    EXPECT_EQ (listedCount(), 2);
-}
+    EXPECT_EQ (GetCapturedStderr(), kBuild + kCouldnt + " create a matching array.");
+    EXPECT_EQ (listedCount(), 2); // without an array every device matches
 
-TEST_F (HidDiagnosticsTest, DictionaryFailureWritesBothMessagesAndLeavesThePairOut)
-{
-    addDevice (1, 2);
-    addDevice (0xFF00, 1);
-    ASSERT_TRUE (HIDBuildDeviceList (0, 0)); // the manager exists: the next build only rematches
     const UInt32 pages[] = { 1, 0xFF00 };
     const UInt32 usages[] = { 2, 1 };
-    dictionaryCreatePlan.arm();
-    hidtest::StderrCapture capture;
+    dictionaryCreatePlan.failAt = 0;
+    CaptureStderr();
     EXPECT_TRUE (HIDBuildMultiDeviceList (pages, usages, 2));
-    EXPECT_EQ (capture.finish(), kDictionary + "CFDictionaryCreateMutable failed." + kBuild + kCouldnt
-                                     + " create a matching dictionary.");
+    EXPECT_EQ (GetCapturedStderr(), kDictionary + "CFDictionaryCreateMutable failed." + kBuild + kCouldnt
+                                        + " create a matching dictionary.");
     ASSERT_EQ (listedCount(), 1);
     EXPECT_EQ (IOHIDDevice_GetLocationID ((IOHIDDeviceRef) CFArrayGetValueAtIndex (gDeviceCFArrayRef, 0)),
                0x01000000 + 0xFF00);
 }
 
-TEST_F (HidDiagnosticsTest, UsagePageNumberFailureGivesAnEmptyDictionary)
+TEST_F (HidDiagnosticsTest, MatchingDictionaryHoldsTheKeysThePairGivesUpToAFailedNumber)
 {
-    numberCreatePlan.arm();
-    hidtest::StderrCapture capture;
-    CFMutableDictionaryRef dict = hu_SetUpMatchingDictionary (1, 6);
-    EXPECT_EQ (capture.finish(), kDictionary + "CFNumberCreate( usage page ) failed.");
-    ASSERT_NE (dict, nullptr);
-    EXPECT_EQ (CFDictionaryGetCount (dict), 0);
-    CFRelease (dict);
-}
-
-TEST_F (HidDiagnosticsTest, UsageNumberFailureKeepsTheUsagePage)
-{
-    numberCreatePlan.arm (1);
-    hidtest::StderrCapture capture;
-    CFMutableDictionaryRef dict = hu_SetUpMatchingDictionary (1, 6);
-    EXPECT_EQ (capture.finish(), kDictionary + "CFNumberCreate( usage ) failed.");
-    ASSERT_NE (dict, nullptr);
-    EXPECT_EQ (CFDictionaryGetCount (dict), 1);
-    EXPECT_NE (CFDictionaryGetValue (dict, CFSTR ("PrimaryUsagePage")), nullptr);
-    CFRelease (dict);
-}
-
-TEST_F (HidDiagnosticsTest, MatchingDictionariesHoldOnlyTheKeysThePairGives)
-{
-    struct Case
+    const struct
     {
         UInt32 page, usage;
-        CFIndex count;
+        int failNumberAt;
+        std::string message, expected;
+    } cases[] = {
+        { 0, 0, -1, "", "" },
+        { 0, 6, -1, "", "" },
+        { 1, 0, -1, "", "page=1" },
+        { 1, 6, -1, "", "page=1 usage=6" },
+        { 1, 6, 0, kDictionary + "CFNumberCreate( usage page ) failed.", "" },
+        { 1, 6, 1, kDictionary + "CFNumberCreate( usage ) failed.", "page=1" },
     };
-    for (auto c : { Case { 0, 0, 0 }, Case { 0, 6, 0 }, Case { 1, 0, 1 }, Case { 1, 6, 2 } })
+    for (const auto& c : cases)
     {
+        const std::string name = std::to_string (c.page) + "/" + std::to_string (c.usage) + " failing at "
+                                 + std::to_string (c.failNumberAt);
+        numberCreatePlan.failAt = c.failNumberAt;
+        CaptureStderr();
         CFMutableDictionaryRef dict = hu_SetUpMatchingDictionary (c.page, c.usage);
-        ASSERT_NE (dict, nullptr);
-        EXPECT_EQ (CFDictionaryGetCount (dict), c.count) << c.page << "/" << c.usage;
-        auto page = (CFNumberRef) CFDictionaryGetValue (dict, CFSTR ("PrimaryUsagePage"));
-        auto usage = (CFNumberRef) CFDictionaryGetValue (dict, CFSTR ("PrimaryUsage"));
-        int value = -1;
-        if (page != nullptr && CFNumberGetValue (page, kCFNumberIntType, &value))
-        {
-            EXPECT_EQ (value, (int) c.page);
-        }
-        if (usage != nullptr && CFNumberGetValue (usage, kCFNumberIntType, &value))
-        {
-            EXPECT_EQ (value, (int) c.usage);
-        }
+        EXPECT_EQ (GetCapturedStderr(), c.message) << name;
+        ASSERT_NE (dict, nullptr) << name;
+        EXPECT_EQ (describe (dict), c.expected) << name;
+        EXPECT_EQ (CFDictionaryGetCount (dict), (CFIndex) std::count (c.expected.begin(), c.expected.end(), '=')) << name;
         CFRelease (dict);
     }
 }
@@ -249,11 +189,11 @@ TEST_F (HidDiagnosticsTest, DeviceInputMisuseAndMissingDeviceAreReportedWithCrLf
     char expectedPointer[64];
     std::snprintf (expectedPointer, sizeof (expectedPointer), "%p", (void*) buffer);
 
-    hidtest::StderrCapture capture;
+    CaptureStderr();
     EXPECT_EQ (holder.deviceInput (nullptr, 64, 0), 0u);
     EXPECT_EQ (holder.deviceInput (buffer, 0, 0), 0u);
     EXPECT_EQ (holder.deviceInput (buffer, 64, 0), 0u);
-    EXPECT_EQ (capture.finish(), std::string ("deviceInput failed. pdata:(nil) length:64\r\n")
+    EXPECT_EQ (GetCapturedStderr(), std::string ("deviceInput failed. pdata:(nil) length:64\r\n")
                                      + "deviceInput failed. pdata:" + expectedPointer + " length:0\r\n"
                                      + "deviceInput failed. m_pDevice:(nil)\r\n");
 }
@@ -263,14 +203,14 @@ TEST_F (HidDiagnosticsTest, NormalUseWritesNothing)
     const auto key = addDevice (0xFF00, 1);
     hidtest::RecordingHandler client;
     HidCtrl ctrl;
-    hidtest::StderrCapture capture;
-    ASSERT_EQ (ctrl.initialize (&client, 1), 1);
+    CaptureStderr();
+    EXPECT_EQ (ctrl.initialize (&client, 1), 1); // no ASSERT while stderr is captured
     fake.injectInputReport (key, hidtest::makeReport ({ 0xF0, 0x80 }));
-    ASSERT_TRUE (hidtest::pumpUntil ([&] { return client.count ("input") == 1; }));
+    EXPECT_TRUE (hidtest::pumpUntil ([&] { return client.count ("input") == 1; }));
     fake.removeDevice (key);
-    ASSERT_TRUE (hidtest::pumpUntil ([&] { return client.count ("removal") == 1; }));
+    EXPECT_TRUE (hidtest::pumpUntil ([&] { return client.count ("removal") == 1; }));
     ctrl.finalize();
-    EXPECT_EQ (capture.finish(), "");
+    EXPECT_EQ (GetCapturedStderr(), "");
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 #pragma once
 
 // Shared helpers of the HID layer's tests: serving the test thread's run loop, a HidHandler that
-// records what reaches it, stderr capture and clean-up of the layer's process-wide state.
+// records what reaches it, and clean-up of the layer's process-wide state.
 
 #include "HidHandler.h"
 
@@ -19,7 +19,7 @@ namespace hidtest
 // Returns `done()` at the end.
 bool pumpUntil (const std::function<bool()>& done, double timeoutSeconds = 3.0);
 // Serves the calling thread's run loop for the given time.
-void pumpFor (double seconds);
+inline void pumpFor (double seconds) { pumpUntil ([] { return false; }, seconds); }
 
 // A 64-byte report filled with `fill`, with the given leading bytes.
 std::vector<uint8_t> makeReport (std::vector<uint8_t> head, uint8_t fill = 0, size_t size = 64);
@@ -50,19 +50,6 @@ public:
 
 private:
     void record (const char* kind, int argument);
-};
-
-// Collects everything written to the standard error stream between construction and finish().
-class StderrCapture
-{
-public:
-    StderrCapture();
-    ~StderrCapture();
-    std::string finish();
-
-private:
-    int m_savedFd = -1;
-    int m_fileFd = -1;
 };
 
 // Puts the HID layer's globals back to "no manager, no list, no holder" after a test.

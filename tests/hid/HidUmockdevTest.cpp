@@ -31,7 +31,6 @@ protected:
         if (testbed == nullptr && UmockdevHidTestbed::available())
             testbed = new UmockdevHidTestbed();
     }
-
     static void TearDownTestSuite()
     {
         delete testbed;
@@ -44,7 +43,6 @@ protected:
             GTEST_SKIP() << "not running under umockdev-wrapper";
         client.ctrl = &ctrl;
     }
-
     void TearDown() override
     {
         ctrl.finalize();
@@ -53,6 +51,7 @@ protected:
             testbed->removeDevice (id);
     }
 
+    // Adds an emulated device; the test fails if the testbed cannot make it.
     UmockdevHidTestbed::DeviceId add (uint16_t vendor, uint16_t product, std::vector<int> portPath, uint16_t bcd = 0x0100)
     {
         UmockdevHidTestbed::DeviceSpec spec;
@@ -61,29 +60,19 @@ protected:
         spec.bcdDevice = bcd;
         spec.portPath = std::move (portPath);
         const auto id = testbed->addDevice (spec);
+        EXPECT_NE (id, 0);
         if (id != 0)
             added.push_back (id);
         return id;
     }
 
-    void remove (UmockdevHidTestbed::DeviceId id)
-    {
-        testbed->removeDevice (id);
-        added.erase (std::find (added.begin(), added.end(), id));
-    }
-
     // Which device receives what the link sends.
-    bool receives (UmockdevHidTestbed::DeviceId id, const std::vector<uint8_t>& report)
+    bool receives (UmockdevHidTestbed::DeviceId id, std::vector<uint8_t> report)
     {
-        auto copy = report;
-        if (! ctrl.sendData (copy.data(), copy.size()))
-            return false;
-        std::vector<uint8_t> written;
-        if (! testbed->readHostWrite (id, written, 1000))
-            return false;
-        std::vector<uint8_t> expected { 0x00 };
+        std::vector<uint8_t> written, expected { 0x00 };
         expected.insert (expected.end(), report.begin(), report.end());
-        return written == expected;
+        return ctrl.sendData (report.data(), report.size()) && testbed->readHostWrite (id, written, 1000)
+               && written == expected;
     }
 
     std::vector<UmockdevHidTestbed::DeviceId> added;
@@ -91,41 +80,35 @@ protected:
     hidtest::RecordingHandler client;
 };
 
-TEST_F (HidUmockdevTest, WrongVendorOrProductIsNeverTaken)
+TEST_F (HidUmockdevTest, WrongVendorOrProductIsNeverTakenAndTheLowestMatchingLocationIs)
 {
-    ASSERT_NE (add (0x3A92, 0x0A6D, { 1 }), 0);
-    ASSERT_NE (add (0x3A91, 0x0A6E, { 2 }), 0);
+    add (0x3A92, 0x0A6D, { 1 });
+    add (0x3A91, 0x0A6E, { 2 });
     EXPECT_EQ (ctrl.initialize (&client, 1), 0);
-
     add (0x1234, 0x0A6D, { 3 });
     add (0x3A91, 0x0001, { 4 });
     pumpFor (0.5);
     EXPECT_TRUE (client.events.empty());
-    EXPECT_EQ (ctrl.m_bConnected, 0);
-}
+    ctrl.finalize();
 
-TEST_F (HidUmockdevTest, TwoMatchingDevicesTheLowestLocationIsTaken)
-{
     const auto later = add (0x3A91, 0x0A6D, { 3, 1 });
     const auto first = add (0x3A91, 0x0A6D, { 2, 4 });
-    ASSERT_NE (later, 0);
-    ASSERT_NE (first, 0);
-    ASSERT_EQ (ctrl.initialize (&client, 1), 1);
+    ASSERT_EQ (ctrl.initialize (&client, 1), 1); // the wrong ones sit at lower locations
     EXPECT_TRUE (receives (first, makeReport ({ 0xF0, 0x00 }, 0x11)));
     std::vector<uint8_t> none;
     EXPECT_FALSE (testbed->readHostWrite (later, none, 200));
 }
 
-TEST_F (HidUmockdevTest, ArrivalAndRemovalReachTheHandler)
+TEST_F (HidUmockdevTest, ArrivalRemovalAndReArrivalReachTheHandler)
 {
     ASSERT_EQ (ctrl.initialize (&client, 1), 0);
     const auto id = add (0x3A91, 0x0A6D, { 1 }, 0x0210);
-    ASSERT_NE (id, 0);
     ASSERT_TRUE (pumpUntil ([&] { return client.count ("matching") == 1; }));
     EXPECT_EQ (client.last().connected, 1);
     EXPECT_EQ (ctrl.m_version, 210);
 
-    remove (id);
+    testbed->removeDevice (id);
+    added.clear();
     ASSERT_TRUE (pumpUntil ([&] { return client.count ("removal") == 1; }));
     EXPECT_EQ (client.last().connected, 0);
     pumpFor (0.2);
@@ -140,15 +123,14 @@ TEST_F (HidUmockdevTest, SixtyFourByteExchangeByteForByte)
 {
     const auto id = add (0x3A91, 0x0A6D, { 1 });
     ASSERT_EQ (ctrl.initialize (&client, 1), 1);
-
-    std::vector<uint8_t> command (64);
-    for (size_t i = 0; i < command.size(); ++i)
+    std::vector<uint8_t> command (64), reply (64);
+    for (size_t i = 0; i < 64; ++i)
+    {
         command[i] = (uint8_t) (0xF3 - i * 5);
+        reply[i] = (uint8_t) (0xF3 + i * 3);
+    }
     EXPECT_TRUE (receives (id, command));
 
-    std::vector<uint8_t> reply (64);
-    for (size_t i = 0; i < reply.size(); ++i)
-        reply[i] = (uint8_t) (0xF3 + i * 3);
     ASSERT_TRUE (testbed->writeInputReport (id, reply));
     ASSERT_TRUE (pumpUntil ([&] { return client.count ("input") == 1; }));
     EXPECT_EQ (client.last().dataLen, 64u);
@@ -175,15 +157,8 @@ TEST_F (HidUmockdevTest, RemovalInTheMiddleOfAnExchange)
     std::atomic<bool> stop { false };
     std::atomic<int> sent { 0 }, refused { 0 };
     std::thread worker ([&] {
-        while (! stop)
-        {
-            auto report = makeReport ({ 0xF0, 0x00 });
-            if (ctrl.sendData (report.data(), report.size()))
-                ++sent;
-            else
-                ++refused;
-            std::this_thread::sleep_for (std::chrono::milliseconds (5));
-        }
+        for (auto report = makeReport ({ 0xF0, 0x00 }); ! stop; std::this_thread::sleep_for (std::chrono::milliseconds (5)))
+            ++(ctrl.sendData (report.data(), report.size()) ? sent : refused);
     });
     const bool removed = pumpUntil ([&] { return client.count ("removal") == 1; }, 5.0);
     pumpFor (0.2);
@@ -196,11 +171,9 @@ TEST_F (HidUmockdevTest, RemovalInTheMiddleOfAnExchange)
     EXPECT_EQ (ctrl.m_bConnected, 0);
     EXPECT_GE (sent.load(), 3);
     EXPECT_GT (refused.load(), 0);
-    auto report = makeReport ({ 0xF0, 0x00 });
-    EXPECT_FALSE (ctrl.sendData (report.data(), report.size()));
 }
 
-TEST_F (HidUmockdevTest, SimulatedQel720AnswersTheModeQuery)
+TEST_F (HidUmockdevTest, SimulatedQel720AnswersTheModeQuerySentFromAWorker)
 {
     SimulatedQel720 device;
     Qel720UmockdevTransport transport (*testbed, device);
@@ -209,16 +182,13 @@ TEST_F (HidUmockdevTest, SimulatedQel720AnswersTheModeQuery)
     ASSERT_EQ (ctrl.initialize (&client, 1), 1);
 
     bool sent = false;
-    std::thread worker ([&] {
-        auto query = makeReport ({ 0xF0, 0x00 });
-        sent = ctrl.sendData (query.data(), query.size());
-    });
-    worker.join();
+    std::thread ([&] { sent = ctrl.sendData (makeReport ({ 0xF0, 0x00 }).data(), 64); }).join();
     ASSERT_TRUE (sent);
     ASSERT_TRUE (pumpUntil ([&] { return client.count ("input") == 1; }));
     EXPECT_EQ (client.last().data, makeReport ({ 0xF0, 0x80 }));
-    ASSERT_EQ (device.commands().size(), 1u);
-    EXPECT_EQ (device.commands()[0][1], 0x00);
+    const auto commands = device.commands();
+    ASSERT_EQ (commands.size(), 1u);
+    EXPECT_EQ (commands[0][1], 0x00);
 }
 
 } // namespace

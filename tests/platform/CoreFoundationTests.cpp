@@ -18,22 +18,19 @@ int intOf (const void* number)
     CFNumberGetValue (static_cast<CFNumberRef> (number), kCFNumberIntType, &value);
     return value;
 }
-} // namespace
 
-TEST (CFReferenceCounting, CreateGivesOneReferenceAndRetainReleaseCount)
+void releaseAll (std::initializer_list<CFTypeRef> objects)
 {
-    CFNumberRef number = makeInt (5);
-    EXPECT_EQ (CFGetRetainCount (number), 1);
-    EXPECT_EQ (CFRetain (number), (CFTypeRef) number);
-    EXPECT_EQ (CFGetRetainCount (number), 2);
-    CFRelease (number);
-    EXPECT_EQ (CFGetRetainCount (number), 1);
-    CFRelease (number);
+    for (CFTypeRef object : objects)
+        CFRelease (object);
 }
+} // namespace
 
 TEST (CFReferenceCounting, RetainAndReleaseFromManyThreadsKeepTheCountExact)
 {
     CFNumberRef number = makeInt (1);
+    EXPECT_EQ (CFGetRetainCount (number), 1);
+    EXPECT_EQ (CFRetain (number), (CFTypeRef) number);
     std::vector<std::thread> threads;
     for (int t = 0; t < 8; ++t)
         threads.emplace_back ([number] {
@@ -45,8 +42,8 @@ TEST (CFReferenceCounting, RetainAndReleaseFromManyThreadsKeepTheCountExact)
         });
     for (auto& thread : threads)
         thread.join();
-    EXPECT_EQ (CFGetRetainCount (number), 1);
-    CFRelease (number);
+    EXPECT_EQ (CFGetRetainCount (number), 2);
+    releaseAll ({ number, number });
 }
 
 TEST (CFReferenceCountingDeathTest, ReleasingNullAbortsWithAMessage)
@@ -73,25 +70,14 @@ TEST (CFContainers, ArraysWithTypeCallbacksRetainTheirValuesUntilTheyGo)
     CFRelease (number);
 }
 
-TEST (CFContainers, ArraysWithoutCallbacksHoldValuesUnretained)
-{
-    CFNumberRef number = makeInt (7);
-    CFMutableArrayRef array = CFArrayCreateMutable (kCFAllocatorDefault, 0, nullptr);
-    CFArrayAppendValue (array, number);
-    EXPECT_EQ (CFGetRetainCount (number), 1);
-    CFRelease (array);
-    EXPECT_EQ (CFGetRetainCount (number), 1);
-    CFRelease (number);
-}
-
 TEST (CFContainers, SortOrdersTheRangeByTheComparatorKeepingEqualsInOrder)
 {
     CFMutableArrayRef array = CFArrayCreateMutable (kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks);
-    CFNumberRef values[] = { makeInt (9), makeInt (2), makeInt (5), makeInt (2), makeInt (1) };
-    for (auto* value : values)
+    for (int value : { 9, 2, 5, 2, 1 })
     {
-        CFArrayAppendValue (array, value);
-        CFRelease (value);
+        CFNumberRef number = makeInt (value);
+        CFArrayAppendValue (array, number);
+        CFRelease (number);
     }
     const void* firstTwo = CFArrayGetValueAtIndex (array, 1);
     const void* secondTwo = CFArrayGetValueAtIndex (array, 3);
@@ -112,8 +98,7 @@ TEST (CFContainers, DictionariesFindKeysByValueAndReleaseReplacedValues)
 {
     CFMutableDictionaryRef dictionary = CFDictionaryCreateMutable (kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks,
                                                                    &kCFTypeDictionaryValueCallBacks);
-    CFNumberRef page = makeInt (0xFF00);
-    CFNumberRef other = makeInt (1);
+    CFNumberRef page = makeInt (0xFF00), other = makeInt (1);
     CFDictionarySetValue (dictionary, CFSTR ("PrimaryUsagePage"), page);
     EXPECT_EQ (CFGetRetainCount (page), 2);
 
@@ -127,8 +112,7 @@ TEST (CFContainers, DictionariesFindKeysByValueAndReleaseReplacedValues)
     EXPECT_EQ (CFDictionaryGetValue (dictionary, CFSTR ("PrimaryUsagePage")), (const void*) other);
     CFRelease (dictionary);
     EXPECT_EQ (CFGetRetainCount (other), 1);
-    for (CFTypeRef object : { (CFTypeRef) page, (CFTypeRef) other, (CFTypeRef) sameKey })
-        CFRelease (object);
+    releaseAll ({ page, other, sameKey });
 }
 
 TEST (CFContainers, SetsHoldEachValueOnceAndVisitEveryValue)
@@ -143,22 +127,18 @@ TEST (CFContainers, SetsHoldEachValueOnceAndVisitEveryValue)
     EXPECT_EQ (sum, 3);
     CFRelease (set);
     EXPECT_EQ (CFGetRetainCount (one), 1);
-    CFRelease (one);
-    CFRelease (two);
+    releaseAll ({ one, two });
 }
 
-TEST (CFNumbers, SInt32OfATopBitValueFillsOnlyTheLowHalfOfAZeroedLong)
+TEST (CFNumbers, ReadBackWithoutLossOrSayFalseAndEqualValuesOfAnyTypeCompareEqual)
 {
+    // A location ID with the top bit set fills only the low half of a zeroed long.
     const uint32_t location = 0x81200000;
     CFNumberRef number = CFNumberCreate (kCFAllocatorDefault, kCFNumberSInt32Type, &location);
     long value = 0;
     EXPECT_TRUE (CFNumberGetValue (number, kCFNumberSInt32Type, &value));
     EXPECT_EQ (value, 0x81200000L);
-    CFRelease (number);
-}
 
-TEST (CFNumbers, LossyConversionsSayFalseAndEqualValuesCompareEqual)
-{
     CFNumberRef big = makeInt (300);
     int8_t small = 0;
     EXPECT_FALSE (CFNumberGetValue (big, kCFNumberSInt8Type, &small));
@@ -166,20 +146,22 @@ TEST (CFNumbers, LossyConversionsSayFalseAndEqualValuesCompareEqual)
     CFNumberRef wide = CFNumberCreate (kCFAllocatorDefault, kCFNumberSInt64Type, &same);
     EXPECT_TRUE (CFEqual (big, wide));
     EXPECT_EQ (CFHash (big), CFHash (wide));
-    EXPECT_EQ (CFGetTypeID (big), CFNumberGetTypeID());
     EXPECT_EQ (CFNumberCreate (kCFAllocatorDefault, 99, &same), nullptr);
-    CFRelease (big);
-    CFRelease (wide);
+    releaseAll ({ number, big, wide });
 }
 
-TEST (CFStrings, ConstantStringsAreInternedAndOutliveReleases)
+TEST (CFStrings, ConstantStringsAreInternedOutliveReleasesAndCompareByBytes)
 {
     CFStringRef key = CFSTR ("VendorID");
     EXPECT_EQ (key, CFSTR ("VendorID"));
-    CFRelease (key);
-    CFRelease (key);
+    releaseAll ({ key, key });
     EXPECT_EQ (CFStringGetLength (CFSTR ("VendorID")), 8);
     EXPECT_EQ (CFGetTypeID (key), CFStringGetTypeID());
+
+    EXPECT_EQ (CFStringCompare (CFSTR ("EN_GB"), CFSTR ("en_GB"), 0), kCFCompareLessThan);
+    EXPECT_EQ (CFStringCompare (CFSTR ("EN_GB"), CFSTR ("en_gb"), kCFCompareCaseInsensitive), kCFCompareEqualTo);
+    EXPECT_EQ (CFStringCompare (CFSTR ("fr"), CFSTR ("de"), 0), kCFCompareGreaterThan);
+    EXPECT_FALSE (CFEqual (CFSTR ("EN_GB"), CFSTR ("en_GB")));
 }
 
 TEST (CFStrings, CStringCopyFailsWhenTooSmallOrNotAscii)
@@ -198,19 +180,5 @@ TEST (CFStrings, CStringCopyFailsWhenTooSmallOrNotAscii)
     EXPECT_STREQ (buffer, "zh-Hant_TW");
     EXPECT_EQ (CFStringCreateWithCString (kCFAllocatorDefault, "日本語", kCFStringEncodingASCII), nullptr);
     EXPECT_EQ (CFStringCreateWithCString (kCFAllocatorDefault, "\xC3", kCFStringEncodingUTF8), nullptr);
-
-    CFStringRef emoji = CFStringCreateWithCString (kCFAllocatorDefault, "\xF0\x9F\x98\x80", kCFStringEncodingUTF8);
-    EXPECT_EQ (CFStringGetLength (emoji), 2); // one surrogate pair
-    for (CFTypeRef object : { (CFTypeRef) japanese, (CFTypeRef) identifier, (CFTypeRef) emoji })
-        CFRelease (object);
-}
-
-TEST (CFStrings, CompareOrdersBytesOptionallyIgnoringCase)
-{
-    CFStringRef upper = CFStringCreateWithCString (kCFAllocatorDefault, "EN_GB", kCFStringEncodingUTF8);
-    EXPECT_EQ (CFStringCompare (upper, CFSTR ("en_GB"), 0), kCFCompareLessThan);
-    EXPECT_EQ (CFStringCompare (upper, CFSTR ("en_gb"), kCFCompareCaseInsensitive), kCFCompareEqualTo);
-    EXPECT_EQ (CFStringCompare (CFSTR ("fr"), CFSTR ("de"), 0), kCFCompareGreaterThan);
-    EXPECT_FALSE (CFEqual (upper, CFSTR ("en_GB")));
-    CFRelease (upper);
+    releaseAll ({ japanese, identifier });
 }

@@ -1,11 +1,15 @@
 #pragma once
 
-// Small helpers shared by the HID tests: property reads, matching dictionaries, device lists and
-// a recorder of callbacks.
+// Shared by the HID tests: property reads, matching dictionaries, a recorder of callbacks, a
+// fixture owning one manager, and pumping the calling thread's run loop.
 
 #include <platform/IOKitHID.h>
 
-#include <cstring>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -40,80 +44,25 @@ inline CFArrayRef createMatching (const std::vector<std::pair<const char*, int>>
 inline std::vector<IOHIDDeviceRef> devicesOf (IOHIDManagerRef manager)
 {
     std::vector<IOHIDDeviceRef> devices;
-    CFSetRef set = IOHIDManagerCopyDevices (manager);
-    if (set == nullptr)
-        return devices;
-    CFSetApplyFunction (
-        set, [] (const void* value, void* context) {
-            static_cast<std::vector<IOHIDDeviceRef>*> (context)->push_back ((IOHIDDeviceRef) value);
-        },
-        &devices);
-    CFRelease (set);
+    if (CFSetRef set = IOHIDManagerCopyDevices (manager))
+    {
+        CFSetApplyFunction (
+            set, [] (const void* value, void* list) { static_cast<std::vector<IOHIDDeviceRef>*> (list)->push_back ((IOHIDDeviceRef) value); },
+            &devices);
+        CFRelease (set);
+    }
     return devices;
 }
 
-inline IOHIDDeviceRef deviceAt (IOHIDManagerRef manager, long locationID)
+inline IOReturn sendReport (IOHIDDeviceRef device, const std::vector<uint8_t>& report)
 {
-    for (auto* device : devicesOf (manager))
-        if (numberProperty (device, kIOHIDLocationIDKey) == locationID)
-            return device;
-    return nullptr;
+    return IOHIDDeviceSetReport (device, kIOHIDReportTypeOutput, 0, report.data(), (CFIndex) report.size());
 }
 
-// Records every callback with the thread it ran on.
-struct CallbackLog
-{
-    int matchings = 0;
-    int removals = 0;
-    int reports = 0;
-    IOHIDDeviceRef lastMatched = nullptr;
-    void* lastRemovalSender = nullptr;
-    std::vector<std::vector<uint8_t>> reportsSeen;
-    std::vector<std::thread::id> threads;
-    uint8_t buffer[64] {};
-
-    static void matched (void* context, IOReturn, void*, IOHIDDeviceRef device)
-    {
-        auto& log = *static_cast<CallbackLog*> (context);
-        ++log.matchings;
-        log.lastMatched = device;
-        log.threads.push_back (std::this_thread::get_id());
-    }
-    static void removed (void* context, IOReturn, void* sender)
-    {
-        auto& log = *static_cast<CallbackLog*> (context);
-        ++log.removals;
-        log.lastRemovalSender = sender;
-        log.threads.push_back (std::this_thread::get_id());
-    }
-    static void report (void* context, IOReturn, void*, IOHIDReportType, uint32_t, uint8_t* data, CFIndex length)
-    {
-        auto& log = *static_cast<CallbackLog*> (context);
-        ++log.reports;
-        log.reportsSeen.emplace_back (data, data + length);
-        log.threads.push_back (std::this_thread::get_id());
-    }
-
-    void watch (IOHIDDeviceRef device)
-    {
-        IOHIDDeviceRegisterRemovalCallback (device, removed, this);
-        IOHIDDeviceRegisterInputReportCallback (device, buffer, sizeof buffer, report, this);
-        IOHIDDeviceScheduleWithRunLoop (device, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
-    }
-
-    bool allOnThread (std::thread::id thread) const
-    {
-        for (auto& id : threads)
-            if (id != thread)
-                return false;
-        return true;
-    }
-};
-
+// Every byte value appears across seeds, with 0x0A, 0x0D, 0x00 and 0xFF up front, which a byte
+// stream could mangle.
 inline std::vector<uint8_t> patternReport (uint8_t seed)
 {
-    // Every byte value appears across reports, including 0x00, 0x0A, 0x0D and 0xFF, which a
-    // byte stream could mangle.
     std::vector<uint8_t> report (64);
     for (size_t i = 0; i < report.size(); ++i)
         report[i] = (uint8_t) (seed + i * 37);
@@ -123,3 +72,123 @@ inline std::vector<uint8_t> patternReport (uint8_t seed)
     report[4] = 0xFF;
     return report;
 }
+
+// Serves the calling thread's run loop until `done` holds or the time runs out.
+inline bool pumpUntil (const std::function<bool()>& done, double seconds = 3.0)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double> (seconds);
+    while (! done())
+    {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        CFRunLoopRunInMode (kCFRunLoopDefaultMode, 0.01, true);
+    }
+    return true;
+}
+
+// Serves whatever arrives within the time, to show that nothing more comes.
+inline void pumpFor (double seconds)
+{
+    pumpUntil ([] { return false; }, seconds);
+}
+
+// Records every callback with the thread it ran on.
+struct CallbackLog
+{
+    int matchings = 0, removals = 0, reports = 0;
+    IOHIDDeviceRef lastMatched = nullptr;
+    void* lastRemovalSender = nullptr;
+    IOHIDReportType lastReportType {};
+    uint8_t* lastReportData = nullptr;
+    std::vector<std::vector<uint8_t>> reportsSeen;
+    std::vector<std::thread::id> threads;
+    uint8_t buffer[64] {};
+
+    static CallbackLog& noted (void* context)
+    {
+        auto& log = *static_cast<CallbackLog*> (context);
+        log.threads.push_back (std::this_thread::get_id());
+        return log;
+    }
+    static void matched (void* context, IOReturn, void*, IOHIDDeviceRef device)
+    {
+        auto& log = noted (context);
+        ++log.matchings;
+        log.lastMatched = device;
+    }
+    static void removed (void* context, IOReturn, void* sender)
+    {
+        auto& log = noted (context);
+        ++log.removals;
+        log.lastRemovalSender = sender;
+    }
+    static void report (void* context, IOReturn, void*, IOHIDReportType type, uint32_t, uint8_t* data, CFIndex length)
+    {
+        auto& log = noted (context);
+        ++log.reports;
+        log.lastReportType = type;
+        log.lastReportData = data;
+        log.reportsSeen.emplace_back (data, data + length);
+    }
+
+    void watch (IOHIDDeviceRef device)
+    {
+        IOHIDDeviceRegisterRemovalCallback (device, removed, this);
+        IOHIDDeviceRegisterInputReportCallback (device, buffer, sizeof buffer, report, this);
+        IOHIDDeviceScheduleWithRunLoop (device, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+    }
+
+    // What the main thread does once a device has gone and before it releases the manager.
+    void forget (IOHIDDeviceRef device)
+    {
+        IOHIDDeviceRegisterRemovalCallback (device, nullptr, nullptr);
+        IOHIDDeviceRegisterInputReportCallback (device, buffer, sizeof buffer, nullptr, nullptr);
+        IOHIDDeviceUnscheduleFromRunLoop (device, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+    }
+
+    bool allOnThread (std::thread::id thread) const
+    {
+        return std::all_of (threads.begin(), threads.end(), [thread] (auto id) { return id == thread; });
+    }
+};
+
+// Owns one manager at a time, released at the end of the test.
+class HidManagerTest : public ::testing::Test
+{
+protected:
+    void TearDown() override { releaseManager(); }
+
+    void openManager (CFArrayRef matching = nullptr)
+    {
+        releaseManager();
+        manager = IOHIDManagerCreate (kCFAllocatorDefault, kIOHIDOptionsTypeNone);
+        IOHIDManagerSetDeviceMatchingMultiple (manager, matching);
+        EXPECT_EQ (IOHIDManagerOpen (manager, kIOHIDOptionsTypeNone), kIOReturnSuccess);
+    }
+
+    void releaseManager()
+    {
+        if (manager != nullptr)
+            CFRelease (manager);
+        manager = nullptr;
+    }
+
+    // Announces arrivals to the log on this thread's run loop.
+    void schedule (CallbackLog& log)
+    {
+        IOHIDManagerRegisterDeviceMatchingCallback (manager, CallbackLog::matched, &log);
+        IOHIDManagerScheduleWithRunLoop (manager, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+    }
+
+    // Opens a manager on the present devices and watches the first one's removal and reports.
+    IOHIDDeviceRef openWatched (CallbackLog& log)
+    {
+        openManager();
+        schedule (log);
+        IOHIDDeviceRef device = devicesOf (manager).at (0);
+        log.watch (device);
+        return device;
+    }
+
+    IOHIDManagerRef manager = nullptr;
+};

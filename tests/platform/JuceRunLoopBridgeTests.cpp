@@ -2,47 +2,36 @@
 
 #include <FakeHidSource.h>
 #include <platform/JuceRunLoopBridge.h>
-#include <platform/RunLoop.h>
 
-#include <juce_events/juce_events.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 
-#include <gtest/gtest.h>
-
 #include <atomic>
-#include <thread>
+
+using JuceRunLoopBridge = HidManagerTest;
 
 // The message loop serves the HID callbacks scheduled on the message thread's run loop, without
 // anything pumping CFRunLoopRunInMode.
-TEST (JuceRunLoopBridge, DeliversAnInputReportCallbackOnTheMessageThread)
+TEST_F (JuceRunLoopBridge, DeliversAnInputReportCallbackOnTheMessageThread)
 {
     juce::ScopedJuceInitialiser_GUI juce;
     testsupport::FakeHidSource fake;
     fake.install();
     const auto key = fake.addDevice (testsupport::FakeHidSource::qel720 (0x01100000));
     platform::JuceRunLoopBridge bridge;
-
-    IOHIDManagerRef manager = IOHIDManagerCreate (kCFAllocatorDefault, kIOHIDOptionsTypeNone);
-    IOHIDManagerSetDeviceMatchingMultiple (manager, nullptr);
-    ASSERT_EQ (IOHIDManagerOpen (manager, kIOHIDOptionsTypeNone), kIOReturnSuccess);
-    struct Log : CallbackLog
-    {
-        bool onMessageThread = false;
-    } log;
+    openManager();
+    CallbackLog log;
     IOHIDDeviceRef device = devicesOf (manager).at (0);
     IOHIDDeviceRegisterInputReportCallback (
         device, log.buffer, sizeof log.buffer,
-        [] (void* context, IOReturn, void*, IOHIDReportType, uint32_t, uint8_t*, CFIndex length) {
-            auto& seen = *static_cast<Log*> (context);
-            seen.reports++;
-            seen.onMessageThread = juce::MessageManager::getInstance()->isThisTheMessageThread() && length == 64;
+        [] (void* context, IOReturn result, void* sender, IOHIDReportType type, uint32_t id, uint8_t* report, CFIndex length) {
+            CallbackLog::report (context, result, sender, type, id, report, length);
             juce::MessageManager::getInstance()->stopDispatchLoop();
         },
         &log);
     IOHIDDeviceScheduleWithRunLoop (device, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
 
     // The report comes from another thread once the loop runs; a watchdog ends a stuck loop.
-    std::thread device_side ([&] {
+    std::thread deviceSide ([&] {
         std::this_thread::sleep_for (std::chrono::milliseconds (20));
         fake.injectInputReport (key, patternReport (0xF0));
     });
@@ -55,10 +44,11 @@ TEST (JuceRunLoopBridge, DeliversAnInputReportCallbackOnTheMessageThread)
     });
     juce::MessageManager::getInstance()->runDispatchLoop();
     finished = true;
-    device_side.join();
+    deviceSide.join();
     watchdog.join();
 
-    EXPECT_EQ (log.reports, 1);
-    EXPECT_TRUE (log.onMessageThread);
-    CFRelease (manager);
+    EXPECT_EQ (log.reportsSeen, std::vector<std::vector<uint8_t>> { patternReport (0xF0) });
+    EXPECT_TRUE (juce::MessageManager::getInstance()->isThisTheMessageThread());
+    EXPECT_TRUE (log.allOnThread (std::this_thread::get_id())); // the callback ran on this, the message thread
+    releaseManager();
 }

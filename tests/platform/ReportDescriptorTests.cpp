@@ -4,43 +4,28 @@
 
 #include <vector>
 
-namespace
+TEST (PrimaryUsage, IsTheUsageJustBeforeTheFirstCollectionAndSafeOnBadDescriptors)
 {
-struct Usage
-{
-    bool found;
-    uint32_t page, usage;
-    bool operator== (const Usage& other) const { return found == other.found && page == other.page && usage == other.usage; }
-};
-
-Usage primaryUsageOf (const std::vector<uint8_t>& descriptor)
-{
-    Usage result {};
-    result.found = platform::readPrimaryUsage (descriptor.data(), descriptor.size(), result.page, result.usage);
-    return result;
-}
-} // namespace
-
-TEST (PrimaryUsage, VendorDefinedPageWithTwoByteItems)
-{
-    EXPECT_EQ (primaryUsageOf ({ 0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x15, 0x00, 0xC0 }), (Usage { true, 0xFF00, 0x01 }));
-}
-
-TEST (PrimaryUsage, KeyboardTakesTheUsageJustBeforeTheFirstCollection)
-{
-    // Generic Desktop / Keyboard, then a second collection whose usage must not count.
-    EXPECT_EQ (primaryUsageOf ({ 0x05, 0x01, 0x09, 0x06, 0xA1, 0x01, 0x05, 0x0C, 0x09, 0x01, 0xA1, 0x01 }), (Usage { true, 0x01, 0x06 }));
-}
-
-TEST (PrimaryUsage, FourByteUsageCarriesItsOwnPage)
-{
-    EXPECT_EQ (primaryUsageOf ({ 0x05, 0x01, 0x0B, 0x01, 0x00, 0x0C, 0x00, 0xA1, 0x01 }), (Usage { true, 0x0C, 0x01 }));
-}
-
-TEST (PrimaryUsage, LongItemsAreSkippedAndTruncatedDescriptorsAreSafe)
-{
-    EXPECT_EQ (primaryUsageOf ({ 0xFE, 0x02, 0x10, 0xAA, 0xBB, 0x05, 0x01, 0x09, 0x02, 0xA1, 0x01 }), (Usage { true, 0x01, 0x02 }));
-    EXPECT_EQ (primaryUsageOf ({ 0x06, 0x00 }), (Usage { false, 0, 0 }));
-    EXPECT_EQ (primaryUsageOf ({}), (Usage { false, 0, 0 }));
-    EXPECT_EQ (primaryUsageOf ({ 0xA1, 0x01, 0x09, 0x01 }), (Usage { false, 0, 0 }));
+    struct Case
+    {
+        const char* name;
+        std::vector<uint8_t> descriptor;
+        bool found;
+        uint32_t page, usage;
+    };
+    const Case cases[] = {
+        { "vendor page, two-byte items", { 0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x15, 0x00, 0xC0 }, true, 0xFF00, 0x01 },
+        { "second collection ignored", { 0x05, 0x01, 0x09, 0x06, 0xA1, 0x01, 0x05, 0x0C, 0x09, 0x01, 0xA1, 0x01 }, true, 0x01, 0x06 },
+        { "four-byte usage carries its page", { 0x05, 0x01, 0x0B, 0x01, 0x00, 0x0C, 0x00, 0xA1, 0x01 }, true, 0x0C, 0x01 },
+        { "long item skipped", { 0xFE, 0x02, 0x10, 0xAA, 0xBB, 0x05, 0x01, 0x09, 0x02, 0xA1, 0x01 }, true, 0x01, 0x02 },
+        { "truncated item", { 0x06, 0x00 }, false, 0, 0 },
+        { "empty", {}, false, 0, 0 },
+        { "usage after the collection", { 0xA1, 0x01, 0x09, 0x01 }, false, 0, 0 },
+    };
+    for (auto& c : cases)
+    {
+        uint32_t page = 0, usage = 0;
+        EXPECT_EQ (platform::readPrimaryUsage (c.descriptor.data(), c.descriptor.size(), page, usage), c.found) << c.name;
+        EXPECT_EQ ((std::pair { page, usage }), (std::pair { c.page, c.usage })) << c.name;
+    }
 }

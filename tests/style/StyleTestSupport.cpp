@@ -1,5 +1,7 @@
 #include "StyleTestSupport.h"
 
+#include "BtnLookAndFeel.h"
+
 namespace juce
 {
 // JUCE's own step of its message loop (juce_events); modal loops are not built in.
@@ -45,6 +47,33 @@ int countDifferentPixels(const juce::Image& a, const juce::Image& b, int toleran
                 ++count;
 
     return count;
+}
+
+void useWindowGrey(juce::Button& button)
+{
+    button.setColour(juce::TextButton::buttonColourId, kWindowGrey);
+    button.setColour(juce::TextButton::buttonOnColourId, kWindowGrey);
+}
+
+juce::Image expectedButton(juce::Button& button, juce::Colour background, const juce::String& caption,
+                           const juce::Font& font, bool focusMark)
+{
+    const auto w = (float) button.getWidth(), h = (float) button.getHeight();
+    auto image = blankImage(button.getWidth(), button.getHeight());
+    juce::Graphics g(image);
+    BtnLookAndFeel().drawButtonBackground(g, button, background, false, false);
+    g.setFont(font);
+    g.setColour(juce::Colour(0xFF101010));
+    g.drawFittedText(caption, 4, 4, button.getWidth() - 8, button.getHeight() - 8,
+                     juce::Justification::centred, 1, 0.0f);
+
+    if (focusMark)
+    {
+        g.setColour(juce::Colours::grey);
+        g.drawRect(juce::Rectangle<float>(0.05f * w, 0.15f * h, 0.9f * w, 0.7f * h), 0.5f);
+    }
+
+    return image;
 }
 
 ScopedLangLookAsDefault::ScopedLangLookAsDefault()

@@ -9,63 +9,41 @@ namespace
 {
 using TableTexts::fromU32;
 
-bool isValidUtf8(const juce::String& s)
-{
-    return juce::CharPointer_UTF8::isValidString(s.toRawUTF8(), (int) s.getNumBytesAsUTF8() + 1);
-}
-
-// Each template with the arguments the screens give it: the model name, or the two parts of a
-// version text "1.02".
-juce::String formatAsScreens(int strId, int lang, const juce::String& major = "1",
-                             const juce::String& minor = "02")
+// Each template with the arguments the screens give it: the model name, or the version "1.02".
+juce::String formatAsScreens(int strId, int lang)
 {
     const juce::String& templ = TableTexts::entry(strId, lang);
     if (strId == STRID_STR_0010 || strId == STRID_STR_0011)
-        return TextFormat::format(templ, major, minor, {}, {});
-    return TextFormat::format(templ, StrRes::NAME_001[lang], {}, {}, {});
+        return TextFormat::format(templ, "1", "02");
+    return TextFormat::format(templ, StrRes::NAME_001[lang]);
 }
 } // namespace
 
-TEST(TextFormatConversions, PercentSInsertsTheArgumentsInOrder)
+TEST(TextFormatConversions, ConversionsFillPadAndPassThroughAsTheScreensNeed)
 {
-    EXPECT_EQ(TextFormat::format("Your %s is not connected.", "QEL-720"), "Your QEL-720 is not connected.");
-    EXPECT_EQ(TextFormat::format("%s-%s-%s-%s", "a", "b", "c", "d"), "a-b-c-d");
-    EXPECT_EQ(TextFormat::format(fromU32(U"您的%s未连接。"), "QEL-720"), fromU32(U"您的QEL-720未连接。"));
-}
-
-TEST(TextFormatConversions, ZeroWidthTwoPadsShortArgumentsWithZeroDigits)
-{
-    EXPECT_EQ(TextFormat::format("Ver. %s.%02s", "1", "05"), "Ver. 1.05");
-    EXPECT_EQ(TextFormat::format("Ver. %s.%02s", "1", "5"), "Ver. 1.05");
-    EXPECT_EQ(TextFormat::format("Ver. %s.%02s", "1", ""), "Ver. 1.00");
-    EXPECT_EQ(TextFormat::format("Ver. %s.%02s", "", "10"), "Ver. .10");
-    EXPECT_EQ(TextFormat::format("Ver. %s.%02s", "1", "123"), "Ver. 1.123");
-    // The field is counted in bytes: a two-byte character already fills it.
-    EXPECT_EQ(TextFormat::format("%02s", fromU32(U"é")), fromU32(U"é"));
-    // Without the zero flag the field is padded with spaces, as the C library does.
-    EXPECT_EQ(TextFormat::format("[%3s]", "x"), "[  x]");
-}
-
-TEST(TextFormatConversions, MissingArgumentsAreEmptyAndAFifthConversionGetsNothing)
-{
-    EXPECT_EQ(TextFormat::format("<%s|%s>", "a"), "<a|>");
-    EXPECT_EQ(TextFormat::format("%s%s%s%s%s!", "1", "2", "3", "4"), "1234!");
-    EXPECT_EQ(TextFormat::format("%s%02s%s%s%02s", "1", "2", "3", "4"), "1023400");
-}
-
-TEST(TextFormatConversions, ATemplateWithoutConversionIsUnchangedAndIgnoresItsArguments)
-{
-    const juce::String pt = fromU32(U"A versão foi actualizada.");
-    EXPECT_EQ(TextFormat::format(pt, "QEL-720"), pt);
-    EXPECT_EQ(TextFormat::format({}, "QEL-720"), juce::String());
-}
-
-TEST(TextFormatConversions, PercentSequencesThatAreNoTextConversionStandForThemselves)
-{
-    EXPECT_EQ(TextFormat::format("100%% of %s", "x"), "100% of x");
-    EXPECT_EQ(TextFormat::format("%d and %s", "x"), "%d and x");
-    EXPECT_EQ(TextFormat::format("ends with %", "x"), "ends with %");
-    EXPECT_EQ(TextFormat::format("%02", "x"), "%02");
+    const struct { const char32_t *templ, *a0, *a1, *a2, *a3, *expected; const char* rule; } cases[] = {
+        { U"Your %s is not connected.", U"QEL-720", U"", U"", U"", U"Your QEL-720 is not connected.", "in order" },
+        { U"%s-%s-%s-%s", U"a", U"b", U"c", U"d", U"a-b-c-d", "in order" },
+        { U"您的%s未连接。", U"QEL-720", U"", U"", U"", U"您的QEL-720未连接。", "in order" },
+        { U"Ver. %s.%02s", U"1", U"5", U"", U"", U"Ver. 1.05", "zero pad" },
+        { U"Ver. %s.%02s", U"1", U"", U"", U"", U"Ver. 1.00", "zero pad" },
+        { U"Ver. %s.%02s", U"", U"10", U"", U"", U"Ver. .10", "zero pad" },
+        { U"Ver. %s.%02s", U"1", U"123", U"", U"", U"Ver. 1.123", "zero pad" },
+        { U"%02s", U"é", U"", U"", U"", U"é", "field counted in bytes" },
+        { U"[%3s]", U"x", U"", U"", U"", U"[  x]", "space pad without the zero flag" },
+        { U"<%s|%s>", U"a", U"", U"", U"", U"<a|>", "missing argument" },
+        { U"%s%02s%s%s%02s", U"1", U"2", U"3", U"4", U"1023400", "fifth conversion" },
+        { U"A versão foi actualizada.", U"QEL-720", U"", U"", U"", U"A versão foi actualizada.", "no conversion" },
+        { U"", U"QEL-720", U"", U"", U"", U"", "empty template" },
+        { U"100%% of %s", U"x", U"", U"", U"", U"100% of x", "percent sign" },
+        { U"%d and %s", U"x", U"", U"", U"", U"%d and x", "no text conversion" },
+        { U"ends with %", U"x", U"", U"", U"", U"ends with %", "no text conversion" },
+        { U"%02", U"x", U"", U"", U"", U"%02", "no text conversion" },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(TextFormat::format(fromU32(c.templ), fromU32(c.a0), fromU32(c.a1), fromU32(c.a2), fromU32(c.a3)),
+                  fromU32(c.expected))
+            << c.rule << ": " << fromU32(c.templ);
 }
 
 TEST(TextFormatOfTables, EveryTemplateInEveryLanguageFitsWithItsScreenArguments)
@@ -78,61 +56,29 @@ TEST(TextFormatOfTables, EveryTemplateInEveryLanguageFitsWithItsScreenArguments)
             EXPECT_FALSE(result.containsChar('%')) << "id " << id << " language " << k;
         }
     EXPECT_EQ(formatAsScreens(STRID_STR_0014, LANG_RU).getNumBytesAsUTF8(), 145u);
+    EXPECT_EQ(formatAsScreens(STRID_STR_0010, LANG_ZH_HANT), fromU32(U"目前版本: 1.02版"));
 }
 
-TEST(TextFormatOfTables, ModelNameAppearsOnceExceptInPortugueseAndKoreanCompletion)
-{
-    for (int k = 0; k < LANG_MAX; ++k)
-    {
-        for (int id : { STRID_STR_0008, STRID_STR_0009, STRID_STR_0012 })
-        {
-            const juce::String r = formatAsScreens(id, k);
-            EXPECT_EQ(r.indexOf("QEL-720"), r.lastIndexOf("QEL-720")) << "id " << id << " language " << k;
-            EXPECT_GE(r.indexOf("QEL-720"), 0) << "id " << id << " language " << k;
-        }
-        const juce::String done = formatAsScreens(STRID_STR_0014, k);
-        if (k == LANG_PT || k == LANG_KO)
-        {
-            EXPECT_EQ(done, StrRes::STR_0014[k]) << k;
-        }
-        else
-        {
-            EXPECT_GE(done.indexOf("QEL-720"), 0) << k;
-            EXPECT_EQ(done.indexOf("QEL-720"), done.lastIndexOf("QEL-720")) << k;
-        }
-    }
-}
-
-TEST(TextFormatOfTables, VersionNumberStandsWhereEachLanguagePutsIt)
-{
-    EXPECT_EQ(formatAsScreens(STRID_STR_0010, LANG_EN, "1", "05"), "Current Version: Ver. 1.05");
-    EXPECT_EQ(formatAsScreens(STRID_STR_0011, LANG_EN, "1", "10"), "Update Version: Ver. 1.10");
-    EXPECT_TRUE(formatAsScreens(STRID_STR_0010, LANG_EN).endsWith("Ver. 1.02"));
-    EXPECT_TRUE(formatAsScreens(STRID_STR_0010, LANG_JA).endsWith("Ver1.02"));
-    EXPECT_TRUE(formatAsScreens(STRID_STR_0010, LANG_ZH_HANT).endsWith(fromU32(U" 1.02版")));
-    EXPECT_EQ(formatAsScreens(STRID_STR_0011, LANG_IT, "2", "5"), "Versione aggiornata: 2.05");
-}
-
-TEST(TextFormatLimits, AnOverlongArgumentIsCutAtACharacterBoundaryWithin255Bytes)
+TEST(TextFormatLimits, AnOverlongResultIsCutAtACharacterBoundaryWithin255Bytes)
 {
     // Arguments of one-, two-, three- and four-byte characters, behind prefixes of every length
     // modulo four, so that the 255-byte limit falls at every position within a character.
-    const char32_t* units[] = { U"a", U"é", U"中", U"\U0001F600" };
-    for (const char32_t* unit : units)
+    for (const char32_t* unit : { U"a", U"é", U"中", U"\U0001F600" })
         for (int prefix = 0; prefix < 4; ++prefix)
         {
-            juce::String arg;
-            for (int i = 0; i < 300; ++i)
-                arg += fromU32(unit);
-            const juce::String templ = juce::String::repeatedString("x", prefix) + "%s";
-            const juce::String result = TextFormat::format(templ, arg);
+            const juce::String arg = juce::String::repeatedString(fromU32(unit), 300);
+            const juce::String x = juce::String::repeatedString("x", prefix);
+            const juce::String result = TextFormat::format(x + "%s", arg);
             const auto bytes = result.getNumBytesAsUTF8();
-            const auto unitBytes = fromU32(unit).getNumBytesAsUTF8();
             EXPECT_LE(bytes, 255u);
-            EXPECT_GT(bytes + unitBytes, 255u) << "cut more than one character";
-            EXPECT_TRUE(isValidUtf8(result));
-            EXPECT_TRUE((juce::String::repeatedString("x", prefix) + arg).startsWith(result));
+            EXPECT_GT(bytes + fromU32(unit).getNumBytesAsUTF8(), 255u) << "cut more than one character";
+            EXPECT_TRUE(juce::CharPointer_UTF8::isValidString(result.toRawUTF8(), (int) bytes + 1));
+            EXPECT_TRUE((x + arg).startsWith(result));
         }
+    // A result of exactly 255 bytes is kept whole.
+    const juce::String arg = juce::String::repeatedString("z", 250);
+    EXPECT_EQ(TextFormat::format("ab%scde", arg), "ab" + arg + "cde");
+    EXPECT_EQ(TextFormat::format("ab%scdef", arg), "ab" + arg + "cde");
 }
 
 TEST(TextFormatLimits, NothingIsWrittenPastTheBuffer)
@@ -157,11 +103,4 @@ TEST(TextFormatLimits, NothingIsWrittenPastTheBuffer)
     const juce::String wide = TextFormat::format("%0999999999999999999999s", "1");
     EXPECT_EQ(wide.getNumBytesAsUTF8(), 255u);
     EXPECT_TRUE(wide.containsOnly("0"));
-}
-
-TEST(TextFormatLimits, AResultOfExactly255BytesIsKeptWhole)
-{
-    const juce::String arg = juce::String::repeatedString("z", 250);
-    EXPECT_EQ(TextFormat::format("ab%scde", arg), "ab" + arg + "cde");
-    EXPECT_EQ(TextFormat::format("ab%scdef", arg), "ab" + arg + "cde");
 }
