@@ -166,22 +166,28 @@ Verdict judgeReply (Step step, const std::uint8_t* reply)
     return code == kRespAccepted ? ok (Outcome::Accepted) : fail (kErrOther);
 }
 
-std::uint32_t replyDateWord (const std::uint8_t* reply)
+std::uint32_t readDateWord (const std::uint8_t* fourBytes)
 {
-    return (std::uint32_t (reply[2]) << 24) | (std::uint32_t (reply[3]) << 16)
-         | (std::uint32_t (reply[4]) << 8) | std::uint32_t (reply[5]);
+    return (std::uint32_t (fourBytes[0]) << 24) | (std::uint32_t (fourBytes[1]) << 16)
+         | (std::uint32_t (fourBytes[2]) << 8) | std::uint32_t (fourBytes[3]);
 }
+
+juce::String readVersionText (const std::uint8_t* fourBytes)
+{
+    juce::String version;
+    for (int i = 0; i < 4; ++i)
+        version += juce::String::charToString (static_cast<juce::juce_wchar> (fourBytes[i]));
+    return version;
+}
+
+std::uint32_t replyDateWord (const std::uint8_t* reply) { return readDateWord (reply + 2); }
 
 juce::String replyVersionText (std::uint8_t* reply)
 {
     std::uint8_t* text = reply + 7;
     if (text[0] == 0xFF && text[1] == 0xFF && text[2] == 0xFF && text[3] == 0xFF)
         std::memcpy (text, "0.00", 4);
-
-    juce::String version;
-    for (int i = 0; i < 4; ++i)
-        version += juce::String::charToString (static_cast<juce::juce_wchar> (text[i]));
-    return version;
+    return readVersionText (text);
 }
 
 bool dateWordInBounds (std::uint32_t dateWord)

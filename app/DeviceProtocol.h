@@ -97,6 +97,11 @@ std::uint32_t replyDateWord (const std::uint8_t* reply);
 // reply to "0.00" first, so the reply buffer and the text agree.
 juce::String replyVersionText (std::uint8_t* reply);
 
+// A date word or a version text as the update file and the device both store them: four bytes,
+// most significant first; four bytes each taken as one character whose code is the byte's value.
+std::uint32_t readDateWord (const std::uint8_t* fourBytes);
+juce::String readVersionText (const std::uint8_t* fourBytes);
+
 // Upper bounds of the four BCD bytes of a date word (century, year, month, day), most
 // significant first; the digits themselves are not checked. Shared by the file and device checks.
 bool dateWordInBounds (std::uint32_t dateWord);

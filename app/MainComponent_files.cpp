@@ -64,20 +64,6 @@ int checkOversizedFile (const juce::File& file, int expectedSize)
     return in.openedOk() ? kErrFileSize : kErrFileLoad;
 }
 
-juce::uint32 readBigEndian32 (const juce::uint8* at)
-{
-    return (juce::uint32 (at[0]) << 24) | (juce::uint32 (at[1]) << 16) | (juce::uint32 (at[2]) << 8) | at[3];
-}
-
-// Each byte is one character, its code the byte's value.
-juce::String bytesAsText (const juce::uint8* at, int count)
-{
-    juce::String text;
-    for (int i = 0; i < count; ++i)
-        text += juce::String::charToString (static_cast<juce::juce_wchar> (at[i]));
-    return text;
-}
-
 bool isDigit (juce::juce_wchar c) { return c >= '0' && c <= '9'; }
 } // namespace
 
@@ -207,13 +193,13 @@ int MainComponent::ParseUpdFile (const juce::File& file, int expectedSize, unsig
     if (expectedSize != kMainFileSize)
         return kErrFileForm;
 
-    const auto dateWord = readBigEndian32 (bytes + kDateOffset);
+    const auto dateWord = DeviceProtocol::readDateWord (bytes + kDateOffset);
     if (date != nullptr)
         *date = dateWord;
     if (! DeviceProtocol::dateWordInBounds (dateWord))
         return kErrFileForm;
 
-    version = bytesAsText (bytes + kVersionOffset, 4);
+    version = DeviceProtocol::readVersionText (bytes + kVersionOffset);
     if (! CheckSysVer (version))
         return kErrFileForm;
 

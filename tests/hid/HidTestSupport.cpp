@@ -10,18 +10,6 @@
 namespace hidtest
 {
 
-bool pumpUntil (const std::function<bool()>& done, double timeoutSeconds)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double> (timeoutSeconds);
-    while (! done())
-    {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        CFRunLoopRunInMode (kCFRunLoopDefaultMode, 0.01, true);
-    }
-    return true;
-}
-
 std::vector<uint8_t> makeReport (std::vector<uint8_t> head, uint8_t fill, size_t size)
 {
     head.resize (size, fill);

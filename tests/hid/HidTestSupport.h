@@ -4,6 +4,7 @@
 // records what reaches it, and clean-up of the layer's process-wide state.
 
 #include "HidHandler.h"
+#include "RunLoopPump.h"
 
 #include <cstdint>
 #include <functional>
@@ -15,11 +16,8 @@ class HidCtrl;
 namespace hidtest
 {
 
-// Serves the calling thread's run loop (default mode) until `done` is true or the time is up.
-// Returns `done()` at the end.
-bool pumpUntil (const std::function<bool()>& done, double timeoutSeconds = 3.0);
-// Serves the calling thread's run loop for the given time.
-inline void pumpFor (double seconds) { pumpUntil ([] { return false; }, seconds); }
+using ::pumpFor;
+using ::pumpUntil;
 
 // A 64-byte report filled with `fill`, with the given leading bytes.
 std::vector<uint8_t> makeReport (std::vector<uint8_t> head, uint8_t fill = 0, size_t size = 64);

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "RunLoopPump.h"
+
 #include <algorithm>
 #include <chrono>
 #include <functional>
@@ -71,25 +73,6 @@ inline std::vector<uint8_t> patternReport (uint8_t seed)
     report[3] = 0x00;
     report[4] = 0xFF;
     return report;
-}
-
-// Serves the calling thread's run loop until `done` holds or the time runs out.
-inline bool pumpUntil (const std::function<bool()>& done, double seconds = 3.0)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double> (seconds);
-    while (! done())
-    {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        CFRunLoopRunInMode (kCFRunLoopDefaultMode, 0.01, true);
-    }
-    return true;
-}
-
-// Serves whatever arrives within the time, to show that nothing more comes.
-inline void pumpFor (double seconds)
-{
-    pumpUntil ([] { return false; }, seconds);
 }
 
 // Records every callback with the thread it ran on.
