@@ -1,6 +1,7 @@
 // Checking one valid 2 MiB main update file: load, date word, version text and the bit-by-bit
 // CRC-16, all of which run on the message thread when the user presses OK.
 #include "MainComponent.h"
+#include "TempFolder.h"
 #include "UpdateFileBuilder.h"
 
 #include <benchmark/benchmark.h>
@@ -9,9 +10,8 @@ namespace
 {
 void parseValidMainFile (benchmark::State& state)
 {
-    const auto folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getNonexistentChildFile ("qel-bench", "");
-    folder.createDirectory();
-    const auto file = UpdateFileBuilder().patternRegions().write (folder.getChildFile ("QEL720v001.bin"));
+    TempFolder folder;
+    const auto file = UpdateFileBuilder().patternRegions().write (folder.child ("QEL720v001.bin"));
 
     for (auto _ : state)
     {
@@ -23,7 +23,6 @@ void parseValidMainFile (benchmark::State& state)
         benchmark::DoNotOptimize (result);
     }
     state.SetBytesProcessed (state.iterations() * 0x200000);
-    folder.deleteRecursively();
 }
 
 void crcOfMainImage (benchmark::State& state)

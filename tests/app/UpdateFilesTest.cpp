@@ -1,4 +1,5 @@
 #include "MainComponent.h"
+#include "TempFolder.h"
 #include "UpdateFileBuilder.h"
 
 #include <gtest/gtest.h>
@@ -10,14 +11,7 @@ namespace
 class UpdateFiles : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        m_folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getNonexistentChildFile ("qel-upd", "");
-        ASSERT_TRUE (m_folder.createDirectory().wasOk());
-    }
-    void TearDown() override { m_folder.deleteRecursively(); }
-
-    juce::File child (const char* name) const { return m_folder.getChildFile (name); }
+    juce::File child (const char* name) const { return m_temp.child (name); }
     juce::File writeMain (const char* name, const UpdateFileBuilder& builder = UpdateFileBuilder()) const
     {
         return builder.write (child (name));
@@ -25,7 +19,8 @@ protected:
     void check() { m_main.CheckUpdFile (m_folder); }
     juce::String chosenName() const { return m_main.m_updTargets[0].m_file.getFileName(); }
 
-    juce::File m_folder;
+    TempFolder m_temp;
+    const juce::File& m_folder = m_temp.file();
     MainComponent m_main;
 };
 
@@ -183,12 +178,11 @@ TEST_F (UpdateFiles, folderWithTheMainFileNameIsNoCandidate)
 
 TEST (ParseUpdFile, folderInPlaceOfTheFileCannotBeLoaded)
 {
-    const auto folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getNonexistentChildFile ("qel-dir", "");
-    ASSERT_TRUE (folder.createDirectory().wasOk());
+    TempFolder temp;
+    const auto& folder = temp.file();
     unsigned int date = 0;
     juce::String version;
     EXPECT_EQ (MainComponent::ParseUpdFile (folder, 0x200000, &date, version), 0xE02);
-    folder.deleteRecursively();
 }
 
 TEST_F (UpdateFiles, dateWordBytesAboveTheirBoundsAreE04)
@@ -342,8 +336,8 @@ TEST (ParseUpdFile, missingFileIsE01AndDspFilesLeaveTheOutputsAlone)
 {
     unsigned int date = 0xDEADBEEF;
     juce::String version ("keep");
-    const auto folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getNonexistentChildFile ("qel-parse", "");
-    ASSERT_TRUE (folder.createDirectory().wasOk());
+    TempFolder temp;
+    const auto& folder = temp.file();
 
     EXPECT_EQ (MainComponent::ParseUpdFile (folder.getChildFile ("none.bin"), 0x200000, &date, version), 0xE01);
 
@@ -351,7 +345,6 @@ TEST (ParseUpdFile, missingFileIsE01AndDspFilesLeaveTheOutputsAlone)
     EXPECT_EQ (MainComponent::ParseUpdFile (dsp, 0x2E000, &date, version), 1);
     EXPECT_EQ (date, 0xDEADBEEF);
     EXPECT_EQ (version, "keep");
-    folder.deleteRecursively();
 }
 
 TEST (SetUpdState, onlyTheRemovalValueIsSticky)

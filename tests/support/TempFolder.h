@@ -1,0 +1,21 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+// A folder of this test process's own, made with mkdtemp under the system's temporary folder,
+// and deleted with everything in it when the object goes. ctest runs tests in parallel
+// processes, so no two of them may share a fixed name.
+class TempFolder
+{
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder (const TempFolder&) = delete;
+    TempFolder& operator= (const TempFolder&) = delete;
+
+    const juce::File& file() const { return m_folder; }
+    juce::File child (const char* name) const { return m_folder.getChildFile (name); }
+
+private:
+    juce::File m_folder;
+};
