@@ -2,12 +2,15 @@
 
 using namespace DeviceProtocol;
 
-BlockChunker::BlockChunker (std::uint8_t targetId, const std::uint8_t* block, int length)
-    : m_targetId (targetId), m_block (block), m_length (length), m_done (length <= 0)
+BlockChunker::BlockChunker(std::uint8_t targetId, const std::uint8_t* block, int length)
+    : m_targetId(targetId),
+      m_block(block),
+      m_length(length),
+      m_done(length <= 0)
 {
 }
 
-bool BlockChunker::next (std::uint8_t* report)
+bool BlockChunker::next(std::uint8_t* report)
 {
     if (m_done)
         return false;
@@ -17,7 +20,7 @@ bool BlockChunker::next (std::uint8_t* report)
 
     if (m_inLastChunk)
     {
-        buildDataChunk (report, m_targetId, m_block + m_pos, remaining);
+        buildDataChunk(report, m_targetId, m_block + m_pos, remaining);
         m_step = Step::DataChunk;
         m_done = true;
         return true;
@@ -25,14 +28,14 @@ bool BlockChunker::next (std::uint8_t* report)
 
     if (remaining <= kChunkSize)
     {
-        buildLastChunkLength (report, m_targetId, remaining);
+        buildLastChunkLength(report, m_targetId, remaining);
         m_step = Step::LastChunkLength;
         m_counted += remaining;
         m_inLastChunk = true;
         return true;
     }
 
-    buildDataChunk (report, m_targetId, m_block + m_pos, kChunkSize);
+    buildDataChunk(report, m_targetId, m_block + m_pos, kChunkSize);
     m_step = Step::DataChunk;
     m_counted += kChunkSize;
     m_pos += kChunkSize;

@@ -11,7 +11,7 @@
 namespace DeviceProtocol
 {
 constexpr int kReportSize = 64;
-constexpr int kChunkSize = 62;              // data bytes in one data chunk (bytes 2..63)
+constexpr int kChunkSize = 62; // data bytes in one data chunk (bytes 2..63)
 constexpr juce::int64 kMaxBlockSize = 0x20000;
 constexpr std::uint8_t kDeviceTargetId = 0xF0;
 
@@ -34,27 +34,27 @@ enum Response : std::uint8_t
     kRespRejected = 0x81, // byte 2 holds the reason
     kRespVersion = 0x82,
     kRespBusy = 0x83,
-    kRespBusyToo = 0x84,  // treated exactly like kRespBusy
+    kRespBusyToo = 0x84, // treated exactly like kRespBusy
     kRespBlockDone = 0x85
 };
 
 // Every builder first zeroes all 64 bytes; multi-byte fields are little-endian.
-void buildModeQuery (std::uint8_t* report);
-void buildVersionQuery (std::uint8_t* report);
-void buildFinish (std::uint8_t* report);
+void buildModeQuery(std::uint8_t* report);
+void buildVersionQuery(std::uint8_t* report);
+void buildFinish(std::uint8_t* report);
 // firstEntry: index in the update table of the first entry to send; it decides the region-3
 // address and length that the device prepares for.
-void buildPrepare (std::uint8_t* report, int firstEntry, std::uint8_t targetId);
-void buildBeginBlock (std::uint8_t* report, std::uint8_t targetId, std::uint32_t address, std::uint32_t length);
-void buildDataChunk (std::uint8_t* report, std::uint8_t targetId, const std::uint8_t* data, int count);
-void buildLastChunkLength (std::uint8_t* report, std::uint8_t targetId, int count);
-void buildBlockChecksum (std::uint8_t* report, std::uint8_t targetId, std::uint32_t sum);
-void buildStatusPoll (std::uint8_t* report, std::uint8_t targetId);
+void buildPrepare(std::uint8_t* report, int firstEntry, std::uint8_t targetId);
+void buildBeginBlock(std::uint8_t* report, std::uint8_t targetId, std::uint32_t address, std::uint32_t length);
+void buildDataChunk(std::uint8_t* report, std::uint8_t targetId, const std::uint8_t* data, int count);
+void buildLastChunkLength(std::uint8_t* report, std::uint8_t targetId, int count);
+void buildBlockChecksum(std::uint8_t* report, std::uint8_t targetId, std::uint32_t sum);
+void buildStatusPoll(std::uint8_t* report, std::uint8_t targetId);
 
 // Length of the next block of an entry of which alreadySent bytes have gone out.
-juce::int64 blockLength (const UpdateTarget& target, juce::int64 alreadySent);
+juce::int64 blockLength(const UpdateTarget& target, juce::int64 alreadySent);
 // Sum of the block's bytes, each unsigned, modulo 2^32.
-std::uint32_t byteSum (const std::uint8_t* data, std::size_t length);
+std::uint32_t byteSum(const std::uint8_t* data, std::size_t length);
 
 // The commands the updater sends, for judging their replies.
 enum class Step
@@ -71,15 +71,15 @@ enum class Step
 
 // The checks made on every reply before its code is looked at: byte 0 echoes the command's
 // byte 0, and the reply is not a reject with reason 5. False means error 0xE41.
-bool passesCommonChecks (const std::uint8_t* command, const std::uint8_t* reply);
+bool passesCommonChecks(const std::uint8_t* command, const std::uint8_t* reply);
 
 enum class Outcome
 {
-    Accepted,   // 0x80 where it is awaited
-    Version,    // 0x82 after the version query
-    Busy,       // 0x83 or 0x84 after a status poll
-    BlockDone,  // 0x85 after a status poll
-    Failed      // anything else; Verdict::errorId says which error
+    Accepted,  // 0x80 where it is awaited
+    Version,   // 0x82 after the version query
+    Busy,      // 0x83 or 0x84 after a status poll
+    BlockDone, // 0x85 after a status poll
+    Failed     // anything else; Verdict::errorId says which error
 };
 
 struct Verdict
@@ -89,20 +89,20 @@ struct Verdict
 };
 
 // Judges the reply code (byte 1) and reason (byte 2) of a reply to the given command.
-Verdict judgeReply (Step step, const std::uint8_t* reply);
+Verdict judgeReply(Step step, const std::uint8_t* reply);
 
 // The version reply: bytes 2..5 as one big-endian word.
-std::uint32_t replyDateWord (const std::uint8_t* reply);
+std::uint32_t replyDateWord(const std::uint8_t* reply);
 // Bytes 7..10 as four characters; four 0xFF bytes mean "no version" and are rewritten in the
 // reply to "0.00" first, so the reply buffer and the text agree.
-juce::String replyVersionText (std::uint8_t* reply);
+juce::String replyVersionText(std::uint8_t* reply);
 
 // A date word or a version text as the update file and the device both store them: four bytes,
 // most significant first; four bytes each taken as one character whose code is the byte's value.
-std::uint32_t readDateWord (const std::uint8_t* fourBytes);
-juce::String readVersionText (const std::uint8_t* fourBytes);
+std::uint32_t readDateWord(const std::uint8_t* fourBytes);
+juce::String readVersionText(const std::uint8_t* fourBytes);
 
 // Upper bounds of the four BCD bytes of a date word (century, year, month, day), most
 // significant first; the digits themselves are not checked. Shared by the file and device checks.
-bool dateWordInBounds (std::uint32_t dateWord);
+bool dateWordInBounds(std::uint32_t dateWord);
 } // namespace DeviceProtocol

@@ -3,19 +3,18 @@
 
 namespace
 {
-const juce::Colour kBackground { 0xFFEAEAEA };
+const juce::Colour kBackground{ 0xFFEAEAEA };
 
 class MainWindow final : public juce::DocumentWindow
 {
 public:
-    explicit MainWindow (const juce::String& name)
-        : DocumentWindow (name, kBackground, 0)
+    explicit MainWindow(const juce::String& name) : DocumentWindow(name, kBackground, 0)
     {
-        setUsingNativeTitleBar (true);
-        setResizable (false, false);
-        setSize (404, 126);
-        centreWithSize (getWidth(), getHeight());
-        setVisible (true);
+        setUsingNativeTitleBar(true);
+        setResizable(false, false);
+        setSize(404, 126);
+        centreWithSize(getWidth(), getHeight());
+        setVisible(true);
     }
 
     void closeButtonPressed() override { juce::JUCEApplication::getInstance()->systemRequestedQuit(); }
@@ -28,7 +27,7 @@ public:
     const juce::String getApplicationVersion() override { return "1.0.0"; }
     bool moreThanOneInstanceAllowed() override { return false; }
 
-    void initialise (const juce::String&) override { m_pMainWindow.reset (new MainWindow (getApplicationName())); }
+    void initialise(const juce::String&) override { m_pMainWindow.reset(new MainWindow(getApplicationName())); }
     void shutdown() override { m_pMainWindow.reset(); }
 
 private:
@@ -36,4 +35,4 @@ private:
 };
 } // namespace
 
-START_JUCE_APPLICATION (UpdaterApplication)
+START_JUCE_APPLICATION(UpdaterApplication)

@@ -22,12 +22,8 @@ struct EntryLayout
 };
 
 constexpr EntryLayout kLayouts[kUpdateTargetCount] = {
-    { 0x90000, 0x000000, 0x000000, 0xF1 },
-    { 0x90000, 0x090000, 0x090000, 0xF2 },
-    { 0xB0000, 0x120000, 0x120000, 0xF3 },
-    { 0x10000, 0x1D0000, 0x1D0000, 0xF7 },
-    { 0x2E000, 0, 0x120000, 0xF4 },
-    { 0x20000, 0, 0x160000, 0xF5 },
+    { 0x90000, 0x000000, 0x000000, 0xF1 }, { 0x90000, 0x090000, 0x090000, 0xF2 }, { 0xB0000, 0x120000, 0x120000, 0xF3 },
+    { 0x10000, 0x1D0000, 0x1D0000, 0xF7 }, { 0x2E000, 0, 0x120000, 0xF4 },        { 0x20000, 0, 0x160000, 0xF5 },
     { 0x40000, 0, 0x180000, 0xF6 },
 };
 
@@ -36,7 +32,7 @@ const char* const kDspNames[] = { "qelc1_dsp_prog.bin", "qelc1_dsp_data.bin", "q
 constexpr int kDspCount = 3;
 constexpr int kFirstDspEntry = 4;
 
-bool isDspFileName (const juce::String& name)
+bool isDspFileName(const juce::String& name)
 {
     for (auto* dspName : kDspNames)
         if (name == dspName) // letter case included
@@ -44,7 +40,7 @@ bool isDspFileName (const juce::String& name)
     return false;
 }
 
-void fillEntry (UpdateTarget& target, const juce::File& file, int index)
+void fillEntry(UpdateTarget& target, const juce::File& file, int index)
 {
     const auto& layout = kLayouts[index];
     target.m_file = file;
@@ -56,54 +52,54 @@ void fillEntry (UpdateTarget& target, const juce::File& file, int index)
 
 // A file far larger than expected fails the length check anyway; it is not read into memory
 // for that. Gives the result the whole load would have given, or 0 when the load must decide.
-int checkOversizedFile (const juce::File& file, int expectedSize)
+int checkOversizedFile(const juce::File& file, int expectedSize)
 {
-    if (! file.existsAsFile() || file.getSize() <= expectedSize)
+    if (!file.existsAsFile() || file.getSize() <= expectedSize)
         return 0;
-    juce::FileInputStream in (file);
+    juce::FileInputStream in(file);
     return in.openedOk() ? kErrFileSize : kErrFileLoad;
 }
 
-bool isDigit (juce::juce_wchar c) { return c >= '0' && c <= '9'; }
+bool isDigit(juce::juce_wchar c) { return c >= '0' && c <= '9'; }
 } // namespace
 
 juce::File MainComponent::updateFolder()
 {
-    return juce::File::getSpecialLocation (juce::File::currentExecutableFile).getParentDirectory();
+    return juce::File::getSpecialLocation(juce::File::currentExecutableFile).getParentDirectory();
 }
 
-void MainComponent::CheckUpdFile() { CheckUpdFile (updateFolder()); }
+void MainComponent::CheckUpdFile() { CheckUpdFile(updateFolder()); }
 
-void MainComponent::CheckUpdFile (const juce::File& folder)
+void MainComponent::CheckUpdFile(const juce::File& folder)
 {
-    const auto candidate = FindMainFileCandidate (folder);
+    const auto candidate = FindMainFileCandidate(folder);
 
-    if (CheckDspFiles (folder))
+    if (CheckDspFiles(folder))
         return;
 
     if (candidate != juce::File())
     {
-        CheckMainFile (candidate);
+        CheckMainFile(candidate);
         return;
     }
 
     m_updMask = 0;
-    SetUpdState (kErrNoFile);
+    SetUpdState(kErrNoFile);
 }
 
-juce::File MainComponent::FindMainFileCandidate (const juce::File& folder)
+juce::File MainComponent::FindMainFileCandidate(const juce::File& folder)
 {
     juce::File best;
     int bestNumber = 0;
 
-    for (const auto& file : folder.findChildFiles (juce::File::findFiles, false, "*"))
+    for (const auto& file : folder.findChildFiles(juce::File::findFiles, false, "*"))
     {
         const auto name = file.getFileName();
-        if (! name.matchesWildcard ("QEL720v*.bin", true) || name.length() != kMainNameLength)
+        if (!name.matchesWildcard("QEL720v*.bin", true) || name.length() != kMainNameLength)
             continue;
 
         // Read like atoi: white space, an optional sign, then digits up to the first other character.
-        const int number = std::atoi (name.substring (7, 10).toRawUTF8());
+        const int number = std::atoi(name.substring(7, 10).toRawUTF8());
         if (number > bestNumber)
         {
             best = file;
@@ -115,16 +111,16 @@ juce::File MainComponent::FindMainFileCandidate (const juce::File& folder)
 
 // The DSP path: taken when any of the three DSP files exists, and then the main file is ignored.
 // Returns whether it was taken.
-bool MainComponent::CheckDspFiles (const juce::File& folder)
+bool MainComponent::CheckDspFiles(const juce::File& folder)
 {
     juce::File files[kDspCount];
     bool anyPresent = false;
     for (int i = 0; i < kDspCount; ++i)
     {
-        files[i] = folder.getChildFile (kDspNames[i]);
+        files[i] = folder.getChildFile(kDspNames[i]);
         anyPresent = anyPresent || files[i].exists();
     }
-    if (! anyPresent)
+    if (!anyPresent)
         return false;
 
     bool anyValid = false;
@@ -132,13 +128,13 @@ bool MainComponent::CheckDspFiles (const juce::File& folder)
     {
         juce::String scratch;
         const int entry = kFirstDspEntry + i;
-        m_updTargets[entry].m_status = ParseUpdFile (files[i], (int) kLayouts[entry].size, nullptr, scratch);
+        m_updTargets[entry].m_status = ParseUpdFile(files[i], (int)kLayouts[entry].size, nullptr, scratch);
         anyValid = anyValid || m_updTargets[entry].m_status == kStatusValid;
     }
 
-    if (! anyValid)
+    if (!anyValid)
     {
-        SetUpdState (kErrOther);
+        SetUpdState(kErrOther);
         return true;
     }
 
@@ -147,74 +143,74 @@ bool MainComponent::CheckDspFiles (const juce::File& folder)
         const int entry = kFirstDspEntry + i;
         if (m_updTargets[entry].m_status != kStatusValid)
             continue; // an invalid DSP file beside a valid one is left out silently
-        fillEntry (m_updTargets[entry], files[i], entry);
+        fillEntry(m_updTargets[entry], files[i], entry);
         m_updMask |= 1 << i;
     }
     return true;
 }
 
-void MainComponent::CheckMainFile (const juce::File& candidate)
+void MainComponent::CheckMainFile(const juce::File& candidate)
 {
-    const int result = ParseUpdFile (candidate, kMainFileSize, &m_fileDate, m_fileSysVer);
+    const int result = ParseUpdFile(candidate, kMainFileSize, &m_fileDate, m_fileSysVer);
     for (int entry = 0; entry < 4; ++entry)
         m_updTargets[entry].m_status = result;
 
     if (result == kStatusValid)
     {
         for (int entry = 0; entry < 4; ++entry)
-            fillEntry (m_updTargets[entry], candidate, entry);
+            fillEntry(m_updTargets[entry], candidate, entry);
         m_updMask = kMainMask;
     }
     else
     {
         // The candidate vanished between the listing and the check: not a plain "no file".
-        SetUpdState (result == kErrNoFile ? kErrOther : result);
+        SetUpdState(result == kErrNoFile ? kErrOther : result);
     }
 }
 
-int MainComponent::ParseUpdFile (const juce::File& file, int expectedSize, unsigned int* date, juce::String& version)
+int MainComponent::ParseUpdFile(const juce::File& file, int expectedSize, unsigned int* date, juce::String& version)
 {
-    if (! file.exists())
+    if (!file.exists())
         return kErrNoFile;
 
-    if (const int early = checkOversizedFile (file, expectedSize))
+    if (const int early = checkOversizedFile(file, expectedSize))
         return early;
 
     juce::MemoryBlock content;
-    if (! file.loadFileAsData (content))
+    if (!file.loadFileAsData(content))
         return kErrFileLoad;
-    if (content.getSize() != (size_t) expectedSize)
+    if (content.getSize() != (size_t)expectedSize)
         return kErrFileSize;
-    if (isDspFileName (file.getFileName()))
+    if (isDspFileName(file.getFileName()))
         return kStatusValid;
 
     // Only the main file's 0x200000 bytes reach this point, so every offset below lies inside.
-    const auto* bytes = static_cast<const juce::uint8*> (content.getData());
+    const auto* bytes = static_cast<const juce::uint8*>(content.getData());
     if (expectedSize != kMainFileSize)
         return kErrFileForm;
 
-    const auto dateWord = DeviceProtocol::readDateWord (bytes + kDateOffset);
+    const auto dateWord = DeviceProtocol::readDateWord(bytes + kDateOffset);
     if (date != nullptr)
         *date = dateWord;
-    if (! DeviceProtocol::dateWordInBounds (dateWord))
+    if (!DeviceProtocol::dateWordInBounds(dateWord))
         return kErrFileForm;
 
-    version = DeviceProtocol::readVersionText (bytes + kVersionOffset);
-    if (! CheckSysVer (version))
+    version = DeviceProtocol::readVersionText(bytes + kVersionOffset);
+    if (!CheckSysVer(version))
         return kErrFileForm;
 
-    const auto stored = (juce::uint16) (bytes[expectedSize - 2] | (bytes[expectedSize - 1] << 8));
-    return CalcCRC (bytes, expectedSize - 2) == stored ? int (kStatusValid) : int (kErrFileCrc);
+    const auto stored = (juce::uint16)(bytes[expectedSize - 2] | (bytes[expectedSize - 1] << 8));
+    return CalcCRC(bytes, expectedSize - 2) == stored ? int(kStatusValid) : int(kErrFileCrc);
 }
 
-bool MainComponent::CheckSysVer (juce::String& version)
+bool MainComponent::CheckSysVer(juce::String& version)
 {
     if (version.length() < 4)
         return false;
-    return isDigit (version[0]) && version[1] == '.' && isDigit (version[2]) && isDigit (version[3]);
+    return isDigit(version[0]) && version[1] == '.' && isDigit(version[2]) && isDigit(version[3]);
 }
 
-juce::uint16 MainComponent::CalcCRC (const unsigned char* data, long length)
+juce::uint16 MainComponent::CalcCRC(const unsigned char* data, long length)
 {
     if (length <= 0)
         return 0;
@@ -225,7 +221,8 @@ juce::uint16 MainComponent::CalcCRC (const unsigned char* data, long length)
     constexpr juce::uint32 kPoly = 0x1102100; // 0x11021 << 8; also clears the bit shifted out of bit 23
     juce::uint32 reg = 0;
 
-    auto shift = [&reg] {
+    auto shift = [&reg]
+    {
         const bool top = (reg & kTopBit) != 0;
         reg <<= 1;
         if (top)
@@ -241,5 +238,5 @@ juce::uint16 MainComponent::CalcCRC (const unsigned char* data, long length)
     for (int bit = 0; bit < 16; ++bit)
         shift();
 
-    return (juce::uint16) ((reg >> 8) & 0xFFFF);
+    return (juce::uint16)((reg >> 8) & 0xFFFF);
 }

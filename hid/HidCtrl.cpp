@@ -4,20 +4,9 @@
 
 #include <cstring>
 
-HidCtrl::HidCtrl()
-    : m_pHandler(nullptr),
-      m_pHidUtil(nullptr),
-      m_bConnected(0),
-      m_version(0),
-      m_data(),
-      m_dataLen(0)
-{
-}
+HidCtrl::HidCtrl() : m_pHandler(nullptr), m_pHidUtil(nullptr), m_bConnected(0), m_version(0), m_data(), m_dataLen(0) {}
 
-HidCtrl::~HidCtrl()
-{
-    finalize();
-}
+HidCtrl::~HidCtrl() { finalize(); }
 
 int HidCtrl::initialize(HidHandler* handler, int deviceType)
 {

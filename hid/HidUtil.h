@@ -63,8 +63,8 @@ public:
                                               IOHIDDeviceRef inIOHIDDeviceRef);
     static void Handle_IOHIDDeviceRemovalCallback(void* inContext, IOReturn inResult, void* inSender);
     static void Handle_IOHIDDeviceIOHIDReportCallback(void* inContext, IOReturn inResult, void* inSender,
-                                                      IOHIDReportType inType, uint32_t inReportID,
-                                                      uint8_t* inReport, CFIndex inReportLength);
+                                                      IOHIDReportType inType, uint32_t inReportID, uint8_t* inReport,
+                                                      CFIndex inReportLength);
 
     HidUtil(const HidUtil&) = delete;
     HidUtil& operator=(const HidUtil&) = delete;

@@ -25,28 +25,28 @@ enum CFTypeIDs : CFTypeID
 class CFObject
 {
 public:
-    explicit CFObject (CFTypeID typeID, bool immortal = false) : m_typeID (typeID), m_immortal (immortal) {}
+    explicit CFObject(CFTypeID typeID, bool immortal = false) : m_typeID(typeID), m_immortal(immortal) {}
     virtual ~CFObject() = default;
-    CFObject (const CFObject&) = delete;
-    CFObject& operator= (const CFObject&) = delete;
+    CFObject(const CFObject&) = delete;
+    CFObject& operator=(const CFObject&) = delete;
 
     CFTypeID typeID() const { return m_typeID; }
     void retain() const;
     void release() const; // deletes the object when the last reference goes
     CFIndex retainCount() const;
 
-    virtual bool equals (const CFObject& other) const { return this == &other; }
-    virtual CFHashCode hash() const { return (CFHashCode) this; }
+    virtual bool equals(const CFObject& other) const { return this == &other; }
+    virtual CFHashCode hash() const { return (CFHashCode)this; }
 
 private:
-    mutable std::atomic<long> m_refs { 1 };
+    mutable std::atomic<long> m_refs{ 1 };
     const CFTypeID m_typeID;
     const bool m_immortal;
 };
 
-inline const CFObject* asObject (CFTypeRef ref) { return static_cast<const CFObject*> (ref); }
+inline const CFObject* asObject(CFTypeRef ref) { return static_cast<const CFObject*>(ref); }
 
 // Aborts with a message naming `function` when `ref` is null (as Apple's functions crash).
-void requireObject (CFTypeRef ref, const char* function);
+void requireObject(CFTypeRef ref, const char* function);
 
 } // namespace platform

@@ -3,7 +3,11 @@
 
 struct __CFRunLoop : platform::CFObject
 {
-    explicit __CFRunLoop (std::shared_ptr<platform::RunLoop> loop) : CFObject (platform::typeRunLoop), loop (std::move (loop)) {}
+    explicit __CFRunLoop(std::shared_ptr<platform::RunLoop> loop)
+        : CFObject(platform::typeRunLoop),
+          loop(std::move(loop))
+    {
+    }
 
     const std::shared_ptr<platform::RunLoop> loop;
 };
@@ -17,13 +21,13 @@ struct ThreadRunLoop
     ~ThreadRunLoop()
     {
         if (object != nullptr)
-            CFRelease (object);
+            CFRelease(object);
     }
     __CFRunLoop* object = nullptr;
 };
 } // namespace
 
-const CFRunLoopMode kCFRunLoopDefaultMode = CFSTR ("kCFRunLoopDefaultMode");
+const CFRunLoopMode kCFRunLoopDefaultMode = CFSTR("kCFRunLoopDefaultMode");
 
 CFTypeID CFRunLoopGetTypeID() { return platform::typeRunLoop; }
 
@@ -31,39 +35,36 @@ CFRunLoopRef CFRunLoopGetCurrent()
 {
     thread_local ThreadRunLoop current;
     if (current.object == nullptr)
-        current.object = new __CFRunLoop (platform::RunLoop::current());
+        current.object = new __CFRunLoop(platform::RunLoop::current());
     return current.object;
 }
 
-SInt32 CFRunLoopRunInMode (CFRunLoopMode mode, CFTimeInterval seconds, Boolean returnAfterSourceHandled)
+SInt32 CFRunLoopRunInMode(CFRunLoopMode mode, CFTimeInterval seconds, Boolean returnAfterSourceHandled)
 {
-    return platform::RunLoop::current()->run (platform::runLoopModeName (mode), seconds, returnAfterSourceHandled != 0);
+    return platform::RunLoop::current()->run(platform::runLoopModeName(mode), seconds, returnAfterSourceHandled != 0);
 }
 
-void CFRunLoopStop (CFRunLoopRef runLoop)
+void CFRunLoopStop(CFRunLoopRef runLoop)
 {
-    platform::requireObject (runLoop, "CFRunLoopStop");
+    platform::requireObject(runLoop, "CFRunLoopStop");
     runLoop->loop->stop();
 }
 
-void CFRunLoopWakeUp (CFRunLoopRef runLoop)
+void CFRunLoopWakeUp(CFRunLoopRef runLoop)
 {
-    platform::requireObject (runLoop, "CFRunLoopWakeUp");
+    platform::requireObject(runLoop, "CFRunLoopWakeUp");
     runLoop->loop->wakeUp();
 }
 
 namespace platform
 {
 
-std::shared_ptr<RunLoop> runLoopFromCF (CFRunLoopRef runLoop)
-{
-    return runLoop != nullptr ? runLoop->loop : nullptr;
-}
+std::shared_ptr<RunLoop> runLoopFromCF(CFRunLoopRef runLoop) { return runLoop != nullptr ? runLoop->loop : nullptr; }
 
-std::string runLoopModeName (CFStringRef mode)
+std::string runLoopModeName(CFStringRef mode)
 {
     // Spelled out for null, so that it also works before kCFRunLoopDefaultMode is initialised.
-    const char* name = mode != nullptr ? CFStringGetCStringPtr (mode, kCFStringEncodingUTF8) : nullptr;
+    const char* name = mode != nullptr ? CFStringGetCStringPtr(mode, kCFStringEncodingUTF8) : nullptr;
     return name != nullptr ? name : "kCFRunLoopDefaultMode";
 }
 

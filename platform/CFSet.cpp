@@ -7,23 +7,23 @@
 #include <vector>
 
 using platform::CFObject;
-using platform::ValueOps;
 using platform::opsOf;
+using platform::ValueOps;
 
 // Sets: values held once each, through the callbacks given at creation.
 
 struct __CFSet : CFObject
 {
-    explicit __CFSet (ValueOps ops) : CFObject (platform::typeSet), ops (ops) {}
+    explicit __CFSet(ValueOps ops) : CFObject(platform::typeSet), ops(ops) {}
     ~__CFSet() override
     {
         for (auto* v : values)
-            ops.drop (v);
+            ops.drop(v);
     }
 
-    bool contains (const void* value) const
+    bool contains(const void* value) const
     {
-        return std::any_of (values.begin(), values.end(), [&] (const void* v) { return ops.same (v, value); });
+        return std::any_of(values.begin(), values.end(), [&](const void* v) { return ops.same(v, value); });
     }
 
     const ValueOps ops;
@@ -32,30 +32,30 @@ struct __CFSet : CFObject
 
 CFTypeID CFSetGetTypeID() { return platform::typeSet; }
 
-CFSetRef CFSetCreate (CFAllocatorRef, const void** values, CFIndex count, const CFSetCallBacks* callBacks)
+CFSetRef CFSetCreate(CFAllocatorRef, const void** values, CFIndex count, const CFSetCallBacks* callBacks)
 {
-    auto* set = new __CFSet (opsOf (callBacks));
+    auto* set = new __CFSet(opsOf(callBacks));
     for (CFIndex i = 0; values != nullptr && i < count; ++i)
-        if (! set->contains (values[i]))
-            set->values.push_back (set->ops.take (values[i]));
+        if (!set->contains(values[i]))
+            set->values.push_back(set->ops.take(values[i]));
     return set;
 }
 
-CFIndex CFSetGetCount (CFSetRef set)
+CFIndex CFSetGetCount(CFSetRef set)
 {
-    platform::requireObject (set, "CFSetGetCount");
-    return (CFIndex) set->values.size();
+    platform::requireObject(set, "CFSetGetCount");
+    return (CFIndex)set->values.size();
 }
 
-Boolean CFSetContainsValue (CFSetRef set, const void* value)
+Boolean CFSetContainsValue(CFSetRef set, const void* value)
 {
-    platform::requireObject (set, "CFSetContainsValue");
-    return set->contains (value);
+    platform::requireObject(set, "CFSetContainsValue");
+    return set->contains(value);
 }
 
-void CFSetApplyFunction (CFSetRef set, CFSetApplierFunction applier, void* context)
+void CFSetApplyFunction(CFSetRef set, CFSetApplierFunction applier, void* context)
 {
-    platform::requireObject (set, "CFSetApplyFunction");
+    platform::requireObject(set, "CFSetApplyFunction");
     for (auto* v : set->values)
-        applier (v, context);
+        applier(v, context);
 }

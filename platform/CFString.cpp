@@ -15,31 +15,35 @@ using platform::CFObject;
 
 struct __CFString : CFObject
 {
-    __CFString (std::string text, bool immortal) : CFObject (platform::typeString, immortal), utf8 (std::move (text)) {}
+    __CFString(std::string text, bool immortal) : CFObject(platform::typeString, immortal), utf8(std::move(text)) {}
 
-    bool equals (const CFObject& other) const override { return utf8 == static_cast<const __CFString&> (other).utf8; }
-    CFHashCode hash() const override { return std::hash<std::string>() (utf8); }
+    bool equals(const CFObject& other) const override { return utf8 == static_cast<const __CFString&>(other).utf8; }
+    CFHashCode hash() const override { return std::hash<std::string>()(utf8); }
 
     const std::string utf8;
 };
 
-static bool isAscii (const std::string& text)
+static bool isAscii(const std::string& text)
 {
-    return std::all_of (text.begin(), text.end(), [] (char c) { return (unsigned char) c < 0x80; });
+    return std::all_of(text.begin(), text.end(), [](char c) { return (unsigned char)c < 0x80; });
 }
 
 // Number of UTF-16 code units, or -1 when the bytes are not valid UTF-8.
-static CFIndex utf16Length (const std::string& text)
+static CFIndex utf16Length(const std::string& text)
 {
     CFIndex units = 0;
     for (size_t i = 0; i < text.size();)
     {
-        const auto lead = (unsigned char) text[i];
-        const size_t extra = lead < 0x80 ? 0 : (lead >> 5) == 0x6 ? 1 : (lead >> 4) == 0xE ? 2 : (lead >> 3) == 0x1E ? 3 : 4;
+        const auto lead = (unsigned char)text[i];
+        const size_t extra = lead < 0x80           ? 0
+                             : (lead >> 5) == 0x6  ? 1
+                             : (lead >> 4) == 0xE  ? 2
+                             : (lead >> 3) == 0x1E ? 3
+                                                   : 4;
         if (extra == 4 || i + extra >= text.size() + (extra == 0 ? 1 : 0))
             return -1;
         for (size_t k = 1; k <= extra; ++k)
-            if (((unsigned char) text[i + k] >> 6) != 0x2)
+            if (((unsigned char)text[i + k] >> 6) != 0x2)
                 return -1;
         units += extra == 3 ? 2 : 1;
         i += extra + 1;
@@ -49,65 +53,70 @@ static CFIndex utf16Length (const std::string& text)
 
 CFTypeID CFStringGetTypeID() { return platform::typeString; }
 
-CFStringRef __CFStringMakeConstantString (const char* cString)
+CFStringRef __CFStringMakeConstantString(const char* cString)
 {
     static std::mutex mutex;
     static auto* interned = new std::unordered_map<std::string, const __CFString*>();
-    std::lock_guard<std::mutex> lock (mutex);
+    std::lock_guard<std::mutex> lock(mutex);
     auto& entry = (*interned)[cString];
     if (entry == nullptr)
-        entry = new __CFString (cString, true);
+        entry = new __CFString(cString, true);
     return entry;
 }
 
-CFStringRef CFStringCreateWithCString (CFAllocatorRef, const char* cString, CFStringEncoding encoding)
+CFStringRef CFStringCreateWithCString(CFAllocatorRef, const char* cString, CFStringEncoding encoding)
 {
     if (cString == nullptr)
         return nullptr;
-    std::string text (cString);
-    const bool valid = encoding == kCFStringEncodingASCII ? isAscii (text)
-                     : encoding == kCFStringEncodingUTF8  ? utf16Length (text) >= 0
-                                                          : false;
-    return valid ? new __CFString (std::move (text), false) : nullptr;
+    std::string text(cString);
+    const bool valid = encoding == kCFStringEncodingASCII  ? isAscii(text)
+                       : encoding == kCFStringEncodingUTF8 ? utf16Length(text) >= 0
+                                                           : false;
+    return valid ? new __CFString(std::move(text), false) : nullptr;
 }
 
-CFIndex CFStringGetLength (CFStringRef string)
+CFIndex CFStringGetLength(CFStringRef string)
 {
-    platform::requireObject (string, "CFStringGetLength");
-    return std::max<CFIndex> (0, utf16Length (string->utf8));
+    platform::requireObject(string, "CFStringGetLength");
+    return std::max<CFIndex>(0, utf16Length(string->utf8));
 }
 
-Boolean CFStringGetCString (CFStringRef string, char* buffer, CFIndex bufferSize, CFStringEncoding encoding)
+Boolean CFStringGetCString(CFStringRef string, char* buffer, CFIndex bufferSize, CFStringEncoding encoding)
 {
-    platform::requireObject (string, "CFStringGetCString");
+    platform::requireObject(string, "CFStringGetCString");
     const std::string& text = string->utf8;
-    if (buffer == nullptr || bufferSize <= (CFIndex) text.size())
+    if (buffer == nullptr || bufferSize <= (CFIndex)text.size())
         return false;
-    if (encoding == kCFStringEncodingASCII ? ! isAscii (text) : encoding != kCFStringEncodingUTF8)
+    if (encoding == kCFStringEncodingASCII ? !isAscii(text) : encoding != kCFStringEncodingUTF8)
         return false;
-    std::memcpy (buffer, text.c_str(), text.size() + 1);
+    std::memcpy(buffer, text.c_str(), text.size() + 1);
     return true;
 }
 
-const char* CFStringGetCStringPtr (CFStringRef string, CFStringEncoding encoding)
+const char* CFStringGetCStringPtr(CFStringRef string, CFStringEncoding encoding)
 {
-    platform::requireObject (string, "CFStringGetCStringPtr");
-    if (encoding == kCFStringEncodingUTF8 || (encoding == kCFStringEncodingASCII && isAscii (string->utf8)))
+    platform::requireObject(string, "CFStringGetCStringPtr");
+    if (encoding == kCFStringEncodingUTF8 || (encoding == kCFStringEncodingASCII && isAscii(string->utf8)))
         return string->utf8.c_str();
     return nullptr;
 }
 
-CFComparisonResult CFStringCompare (CFStringRef a, CFStringRef b, CFStringCompareFlags options)
+CFComparisonResult CFStringCompare(CFStringRef a, CFStringRef b, CFStringCompareFlags options)
 {
-    platform::requireObject (a, "CFStringCompare");
-    platform::requireObject (b, "CFStringCompare");
+    platform::requireObject(a, "CFStringCompare");
+    platform::requireObject(b, "CFStringCompare");
     std::string first = a->utf8, second = b->utf8;
     if ((options & kCFCompareCaseInsensitive) != 0)
     {
-        auto lower = [] (std::string& s) { for (auto& c : s) if (c >= 'A' && c <= 'Z') c = (char) (c - 'A' + 'a'); };
-        lower (first);
-        lower (second);
+        auto lower = [](std::string& s)
+        {
+            for (auto& c : s)
+                if (c >= 'A' && c <= 'Z')
+                    c = (char)(c - 'A' + 'a');
+        };
+        lower(first);
+        lower(second);
     }
-    const int order = first.compare (second);
+    const int order = first.compare(second);
     return order < 0 ? kCFCompareLessThan : order > 0 ? kCFCompareGreaterThan : kCFCompareEqualTo;
 }

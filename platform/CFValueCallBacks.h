@@ -14,18 +14,18 @@ struct ValueOps
     CFArrayReleaseCallBack release = nullptr;
     CFArrayEqualCallBack equal = nullptr;
 
-    const void* take (const void* v) const { return retain != nullptr ? retain (kCFAllocatorDefault, v) : v; }
-    void drop (const void* v) const
+    const void* take(const void* v) const { return retain != nullptr ? retain(kCFAllocatorDefault, v) : v; }
+    void drop(const void* v) const
     {
         if (release != nullptr)
-            release (kCFAllocatorDefault, v);
+            release(kCFAllocatorDefault, v);
     }
-    bool same (const void* a, const void* b) const { return a == b || (equal != nullptr && equal (a, b)); }
+    bool same(const void* a, const void* b) const { return a == b || (equal != nullptr && equal(a, b)); }
 };
 
 // Array, dictionary-key, dictionary-value and set callbacks share these three members.
 template <typename CallBacks>
-ValueOps opsOf (const CallBacks* callBacks)
+ValueOps opsOf(const CallBacks* callBacks)
 {
     ValueOps ops;
     if (callBacks != nullptr)

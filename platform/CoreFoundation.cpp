@@ -6,36 +6,36 @@
 #include <cstdlib>
 #include <limits>
 
-using platform::CFObject;
 using platform::asObject;
+using platform::CFObject;
 
 namespace platform
 {
 
 void CFObject::retain() const
 {
-    if (! m_immortal)
-        m_refs.fetch_add (1, std::memory_order_relaxed);
+    if (!m_immortal)
+        m_refs.fetch_add(1, std::memory_order_relaxed);
 }
 
 void CFObject::release() const
 {
     if (m_immortal)
         return;
-    if (m_refs.fetch_sub (1, std::memory_order_acq_rel) == 1)
+    if (m_refs.fetch_sub(1, std::memory_order_acq_rel) == 1)
         delete this;
 }
 
 CFIndex CFObject::retainCount() const
 {
-    return m_immortal ? std::numeric_limits<CFIndex>::max() : m_refs.load (std::memory_order_relaxed);
+    return m_immortal ? std::numeric_limits<CFIndex>::max() : m_refs.load(std::memory_order_relaxed);
 }
 
-void requireObject (CFTypeRef ref, const char* function)
+void requireObject(CFTypeRef ref, const char* function)
 {
     if (ref != nullptr)
         return;
-    std::fprintf (stderr, "*** %s() called with NULL ***\n", function);
+    std::fprintf(stderr, "*** %s() called with NULL ***\n", function);
     std::abort();
 }
 
@@ -47,63 +47,65 @@ void requireObject (CFTypeRef ref, const char* function)
 struct __CFAllocator
 {
 };
-static const __CFAllocator defaultAllocator {};
+static const __CFAllocator defaultAllocator{};
 const CFAllocatorRef kCFAllocatorDefault = &defaultAllocator;
 
 // ---------------------------------------------------------------------------------------------
 // Base operations
 
-CFTypeRef CFRetain (CFTypeRef object)
+CFTypeRef CFRetain(CFTypeRef object)
 {
-    platform::requireObject (object, "CFRetain");
-    asObject (object)->retain();
+    platform::requireObject(object, "CFRetain");
+    asObject(object)->retain();
     return object;
 }
 
-void CFRelease (CFTypeRef object)
+void CFRelease(CFTypeRef object)
 {
-    platform::requireObject (object, "CFRelease");
-    asObject (object)->release();
+    platform::requireObject(object, "CFRelease");
+    asObject(object)->release();
 }
 
-CFIndex CFGetRetainCount (CFTypeRef object)
+CFIndex CFGetRetainCount(CFTypeRef object)
 {
-    platform::requireObject (object, "CFGetRetainCount");
-    return asObject (object)->retainCount();
+    platform::requireObject(object, "CFGetRetainCount");
+    return asObject(object)->retainCount();
 }
 
-CFTypeID CFGetTypeID (CFTypeRef object)
+CFTypeID CFGetTypeID(CFTypeRef object)
 {
-    platform::requireObject (object, "CFGetTypeID");
-    return asObject (object)->typeID();
+    platform::requireObject(object, "CFGetTypeID");
+    return asObject(object)->typeID();
 }
 
-Boolean CFEqual (CFTypeRef a, CFTypeRef b)
+Boolean CFEqual(CFTypeRef a, CFTypeRef b)
 {
-    platform::requireObject (a, "CFEqual");
-    platform::requireObject (b, "CFEqual");
+    platform::requireObject(a, "CFEqual");
+    platform::requireObject(b, "CFEqual");
     if (a == b)
         return true;
-    const CFObject& first = *asObject (a);
-    const CFObject& second = *asObject (b);
-    return first.typeID() == second.typeID() && first.equals (second);
+    const CFObject& first = *asObject(a);
+    const CFObject& second = *asObject(b);
+    return first.typeID() == second.typeID() && first.equals(second);
 }
 
-CFHashCode CFHash (CFTypeRef object)
+CFHashCode CFHash(CFTypeRef object)
 {
-    platform::requireObject (object, "CFHash");
-    return asObject (object)->hash();
+    platform::requireObject(object, "CFHash");
+    return asObject(object)->hash();
 }
 
 // ---------------------------------------------------------------------------------------------
 // The callback tables of containers of CF objects: retain, release, CFEqual, CFHash.
 
-static const void* retainValue (CFAllocatorRef, const void* value) { return CFRetain (value); }
-static void releaseValue (CFAllocatorRef, const void* value) { CFRelease (value); }
-static Boolean equalValues (const void* a, const void* b) { return CFEqual (a, b); }
-static CFHashCode hashValue (const void* value) { return CFHash (value); }
+static const void* retainValue(CFAllocatorRef, const void* value) { return CFRetain(value); }
+static void releaseValue(CFAllocatorRef, const void* value) { CFRelease(value); }
+static Boolean equalValues(const void* a, const void* b) { return CFEqual(a, b); }
+static CFHashCode hashValue(const void* value) { return CFHash(value); }
 
 const CFArrayCallBacks kCFTypeArrayCallBacks = { 0, retainValue, releaseValue, nullptr, equalValues };
-const CFDictionaryKeyCallBacks kCFTypeDictionaryKeyCallBacks = { 0, retainValue, releaseValue, nullptr, equalValues, hashValue };
-const CFDictionaryValueCallBacks kCFTypeDictionaryValueCallBacks = { 0, retainValue, releaseValue, nullptr, equalValues };
+const CFDictionaryKeyCallBacks kCFTypeDictionaryKeyCallBacks = { 0,       retainValue, releaseValue,
+                                                                 nullptr, equalValues, hashValue };
+const CFDictionaryValueCallBacks kCFTypeDictionaryValueCallBacks = { 0, retainValue, releaseValue, nullptr,
+                                                                     equalValues };
 const CFSetCallBacks kCFTypeSetCallBacks = { 0, retainValue, releaseValue, nullptr, equalValues, hashValue };

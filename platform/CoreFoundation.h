@@ -70,14 +70,14 @@ enum : CFIndex
     kCFCompareEqualTo = 0,
     kCFCompareGreaterThan = 1
 };
-typedef CFComparisonResult (*CFComparatorFunction) (const void* a, const void* b, void* context);
+typedef CFComparisonResult (*CFComparatorFunction)(const void* a, const void* b, void* context);
 
 struct CFRange
 {
     CFIndex location;
     CFIndex length;
 };
-inline CFRange CFRangeMake (CFIndex location, CFIndex length) { return CFRange { location, length }; }
+inline CFRange CFRangeMake(CFIndex location, CFIndex length) { return CFRange{ location, length }; }
 
 // ---- Strings (held as UTF-8)
 typedef UInt32 CFStringEncoding;
@@ -94,20 +94,20 @@ enum : CFStringCompareFlags
 
 CFTypeID CFStringGetTypeID();
 // Interned string that lives for the whole process; retain and release do nothing to it.
-CFStringRef __CFStringMakeConstantString (const char* cString);
-#define CFSTR(cStr) __CFStringMakeConstantString ("" cStr "")
+CFStringRef __CFStringMakeConstantString(const char* cString);
+#define CFSTR(cStr) __CFStringMakeConstantString("" cStr "")
 // Null when the bytes are not valid in the encoding (ASCII or UTF-8).
-CFStringRef CFStringCreateWithCString (CFAllocatorRef allocator, const char* cString, CFStringEncoding encoding);
+CFStringRef CFStringCreateWithCString(CFAllocatorRef allocator, const char* cString, CFStringEncoding encoding);
 // Number of UTF-16 code units, as on Apple's systems.
-CFIndex CFStringGetLength (CFStringRef string);
+CFIndex CFStringGetLength(CFStringRef string);
 // Copies the characters and a terminating zero. False, leaving the buffer untouched, when the
 // string does not fit in bufferSize bytes or cannot be represented in the encoding.
-Boolean CFStringGetCString (CFStringRef string, char* buffer, CFIndex bufferSize, CFStringEncoding encoding);
+Boolean CFStringGetCString(CFStringRef string, char* buffer, CFIndex bufferSize, CFStringEncoding encoding);
 // The UTF-8 bytes when the encoding is UTF-8 (or ASCII and the string is pure ASCII), else null.
 // Valid while the string lives.
-const char* CFStringGetCStringPtr (CFStringRef string, CFStringEncoding encoding);
+const char* CFStringGetCStringPtr(CFStringRef string, CFStringEncoding encoding);
 // Byte order of the UTF-8 text; with kCFCompareCaseInsensitive ASCII letters compare without case.
-CFComparisonResult CFStringCompare (CFStringRef a, CFStringRef b, CFStringCompareFlags options);
+CFComparisonResult CFStringCompare(CFStringRef a, CFStringRef b, CFStringCompareFlags options);
 
 // ---- Numbers
 typedef CFIndex CFNumberType;
@@ -134,16 +134,16 @@ enum : CFNumberType
 
 CFTypeID CFNumberGetTypeID();
 // Reads a value of the given type from valuePtr. Null for an unknown type or a null pointer.
-CFNumberRef CFNumberCreate (CFAllocatorRef allocator, CFNumberType type, const void* valuePtr);
+CFNumberRef CFNumberCreate(CFAllocatorRef allocator, CFNumberType type, const void* valuePtr);
 // Writes the value converted to the given type (exactly sizeof that type, so a 32-bit value
 // fills the low half of a zeroed 64-bit variable). False when the conversion lost information.
-Boolean CFNumberGetValue (CFNumberRef number, CFNumberType type, void* valuePtr);
+Boolean CFNumberGetValue(CFNumberRef number, CFNumberType type, void* valuePtr);
 
 // ---- Arrays
-typedef const void* (*CFArrayRetainCallBack) (CFAllocatorRef allocator, const void* value);
-typedef void (*CFArrayReleaseCallBack) (CFAllocatorRef allocator, const void* value);
-typedef CFStringRef (*CFArrayCopyDescriptionCallBack) (const void* value);
-typedef Boolean (*CFArrayEqualCallBack) (const void* a, const void* b);
+typedef const void* (*CFArrayRetainCallBack)(CFAllocatorRef allocator, const void* value);
+typedef void (*CFArrayReleaseCallBack)(CFAllocatorRef allocator, const void* value);
+typedef CFStringRef (*CFArrayCopyDescriptionCallBack)(const void* value);
+typedef Boolean (*CFArrayEqualCallBack)(const void* a, const void* b);
 struct CFArrayCallBacks
 {
     CFIndex version;
@@ -157,22 +157,23 @@ extern const CFArrayCallBacks kCFTypeArrayCallBacks;
 
 CFTypeID CFArrayGetTypeID();
 // A null callbacks pointer stores the values without retaining them.
-CFArrayRef CFArrayCreate (CFAllocatorRef allocator, const void** values, CFIndex count, const CFArrayCallBacks* callBacks);
-CFMutableArrayRef CFArrayCreateMutable (CFAllocatorRef allocator, CFIndex capacity, const CFArrayCallBacks* callBacks);
-CFIndex CFArrayGetCount (CFArrayRef array);
+CFArrayRef CFArrayCreate(CFAllocatorRef allocator, const void** values, CFIndex count,
+                         const CFArrayCallBacks* callBacks);
+CFMutableArrayRef CFArrayCreateMutable(CFAllocatorRef allocator, CFIndex capacity, const CFArrayCallBacks* callBacks);
+CFIndex CFArrayGetCount(CFArrayRef array);
 // Null for an index out of range.
-const void* CFArrayGetValueAtIndex (CFArrayRef array, CFIndex index);
-void CFArrayAppendValue (CFMutableArrayRef array, const void* value);
-void CFArrayRemoveValueAtIndex (CFMutableArrayRef array, CFIndex index);
+const void* CFArrayGetValueAtIndex(CFArrayRef array, CFIndex index);
+void CFArrayAppendValue(CFMutableArrayRef array, const void* value);
+void CFArrayRemoveValueAtIndex(CFMutableArrayRef array, CFIndex index);
 // Stable sort of the values in range by the comparator.
-void CFArraySortValues (CFMutableArrayRef array, CFRange range, CFComparatorFunction comparator, void* context);
+void CFArraySortValues(CFMutableArrayRef array, CFRange range, CFComparatorFunction comparator, void* context);
 
 // ---- Dictionaries
-typedef const void* (*CFDictionaryRetainCallBack) (CFAllocatorRef allocator, const void* value);
-typedef void (*CFDictionaryReleaseCallBack) (CFAllocatorRef allocator, const void* value);
-typedef CFStringRef (*CFDictionaryCopyDescriptionCallBack) (const void* value);
-typedef Boolean (*CFDictionaryEqualCallBack) (const void* a, const void* b);
-typedef CFHashCode (*CFDictionaryHashCallBack) (const void* value);
+typedef const void* (*CFDictionaryRetainCallBack)(CFAllocatorRef allocator, const void* value);
+typedef void (*CFDictionaryReleaseCallBack)(CFAllocatorRef allocator, const void* value);
+typedef CFStringRef (*CFDictionaryCopyDescriptionCallBack)(const void* value);
+typedef Boolean (*CFDictionaryEqualCallBack)(const void* a, const void* b);
+typedef CFHashCode (*CFDictionaryHashCallBack)(const void* value);
 struct CFDictionaryKeyCallBacks
 {
     CFIndex version;
@@ -192,25 +193,25 @@ struct CFDictionaryValueCallBacks
 };
 extern const CFDictionaryKeyCallBacks kCFTypeDictionaryKeyCallBacks;
 extern const CFDictionaryValueCallBacks kCFTypeDictionaryValueCallBacks;
-typedef void (*CFDictionaryApplierFunction) (const void* key, const void* value, void* context);
+typedef void (*CFDictionaryApplierFunction)(const void* key, const void* value, void* context);
 
 CFTypeID CFDictionaryGetTypeID();
-CFMutableDictionaryRef CFDictionaryCreateMutable (CFAllocatorRef allocator, CFIndex capacity,
-                                                  const CFDictionaryKeyCallBacks* keyCallBacks,
-                                                  const CFDictionaryValueCallBacks* valueCallBacks);
-CFIndex CFDictionaryGetCount (CFDictionaryRef dictionary);
+CFMutableDictionaryRef CFDictionaryCreateMutable(CFAllocatorRef allocator, CFIndex capacity,
+                                                 const CFDictionaryKeyCallBacks* keyCallBacks,
+                                                 const CFDictionaryValueCallBacks* valueCallBacks);
+CFIndex CFDictionaryGetCount(CFDictionaryRef dictionary);
 // The value for the key (not owned by the caller), or null.
-const void* CFDictionaryGetValue (CFDictionaryRef dictionary, const void* key);
+const void* CFDictionaryGetValue(CFDictionaryRef dictionary, const void* key);
 // Adds or replaces; the old value is released.
-void CFDictionarySetValue (CFMutableDictionaryRef dictionary, const void* key, const void* value);
-void CFDictionaryApplyFunction (CFDictionaryRef dictionary, CFDictionaryApplierFunction applier, void* context);
+void CFDictionarySetValue(CFMutableDictionaryRef dictionary, const void* key, const void* value);
+void CFDictionaryApplyFunction(CFDictionaryRef dictionary, CFDictionaryApplierFunction applier, void* context);
 
 // ---- Sets
-typedef const void* (*CFSetRetainCallBack) (CFAllocatorRef allocator, const void* value);
-typedef void (*CFSetReleaseCallBack) (CFAllocatorRef allocator, const void* value);
-typedef CFStringRef (*CFSetCopyDescriptionCallBack) (const void* value);
-typedef Boolean (*CFSetEqualCallBack) (const void* a, const void* b);
-typedef CFHashCode (*CFSetHashCallBack) (const void* value);
+typedef const void* (*CFSetRetainCallBack)(CFAllocatorRef allocator, const void* value);
+typedef void (*CFSetReleaseCallBack)(CFAllocatorRef allocator, const void* value);
+typedef CFStringRef (*CFSetCopyDescriptionCallBack)(const void* value);
+typedef Boolean (*CFSetEqualCallBack)(const void* a, const void* b);
+typedef CFHashCode (*CFSetHashCallBack)(const void* value);
 struct CFSetCallBacks
 {
     CFIndex version;
@@ -221,14 +222,14 @@ struct CFSetCallBacks
     CFSetHashCallBack hash;
 };
 extern const CFSetCallBacks kCFTypeSetCallBacks;
-typedef void (*CFSetApplierFunction) (const void* value, void* context);
+typedef void (*CFSetApplierFunction)(const void* value, void* context);
 
 CFTypeID CFSetGetTypeID();
 // Equal values are stored once.
-CFSetRef CFSetCreate (CFAllocatorRef allocator, const void** values, CFIndex count, const CFSetCallBacks* callBacks);
-CFIndex CFSetGetCount (CFSetRef set);
-Boolean CFSetContainsValue (CFSetRef set, const void* value);
-void CFSetApplyFunction (CFSetRef set, CFSetApplierFunction applier, void* context);
+CFSetRef CFSetCreate(CFAllocatorRef allocator, const void** values, CFIndex count, const CFSetCallBacks* callBacks);
+CFIndex CFSetGetCount(CFSetRef set);
+Boolean CFSetContainsValue(CFSetRef set, const void* value);
+void CFSetApplyFunction(CFSetRef set, CFSetApplierFunction applier, void* context);
 
 // ---- Run loop
 // Each thread has one run loop, created on first use and kept while the thread or anything
@@ -249,11 +250,11 @@ CFTypeID CFRunLoopGetTypeID();
 CFRunLoopRef CFRunLoopGetCurrent();
 // Serves the mode's sources on the calling thread (which must own the run loop) for up to
 // `seconds` (0: one pass over what is ready, without waiting).
-SInt32 CFRunLoopRunInMode (CFRunLoopMode mode, CFTimeInterval seconds, Boolean returnAfterSourceHandled);
+SInt32 CFRunLoopRunInMode(CFRunLoopMode mode, CFTimeInterval seconds, Boolean returnAfterSourceHandled);
 // Any thread: makes the loop's current or next CFRunLoopRunInMode return kCFRunLoopRunStopped.
-void CFRunLoopStop (CFRunLoopRef runLoop);
+void CFRunLoopStop(CFRunLoopRef runLoop);
 // Any thread: wakes the loop if it waits.
-void CFRunLoopWakeUp (CFRunLoopRef runLoop);
+void CFRunLoopWakeUp(CFRunLoopRef runLoop);
 
 // ---- Preferences and locales
 // Only the key "AppleLanguages" has a value: the user's preferred languages, most preferred first,
@@ -263,10 +264,10 @@ void CFRunLoopWakeUp (CFRunLoopRef runLoop);
 // become identifiers such as "fr_CA", "zh-Hans_CN" (see LocaleIdentifiers.h). Every other key
 // gives null. Reads the environment: call it while no thread changes the environment.
 extern const CFStringRef kCFPreferencesCurrentApplication;
-CFPropertyListRef CFPreferencesCopyAppValue (CFStringRef key, CFStringRef applicationID);
+CFPropertyListRef CFPreferencesCopyAppValue(CFStringRef key, CFStringRef applicationID);
 
 // Canonical form language[-Script][_REGION] of a locale identifier written with '-' or '_',
 // e.g. "en-US" -> "en_US", "zh_CN" -> "zh-Hans_CN", "zh-Hant-TW" -> "zh-Hant_TW". A POSIX
 // codeset or modifier ("fr_CA.UTF-8", "de_DE@euro") is dropped. Null for an empty or
 // unreadable identifier.
-CFStringRef CFLocaleCreateCanonicalLocaleIdentifierFromString (CFAllocatorRef allocator, CFStringRef localeIdentifier);
+CFStringRef CFLocaleCreateCanonicalLocaleIdentifierFromString(CFAllocatorRef allocator, CFStringRef localeIdentifier);

@@ -7,77 +7,81 @@
 
 namespace
 {
-void setNumber (CFMutableDictionaryRef properties, const char* key, uint32_t value)
+void setNumber(CFMutableDictionaryRef properties, const char* key, uint32_t value)
 {
     if (properties == nullptr)
         return;
-    CFStringRef name = __CFStringMakeConstantString (key);
-    CFNumberRef number = CFNumberCreate (kCFAllocatorDefault, kCFNumberSInt32Type, &value);
+    CFStringRef name = __CFStringMakeConstantString(key);
+    CFNumberRef number = CFNumberCreate(kCFAllocatorDefault, kCFNumberSInt32Type, &value);
     if (number == nullptr)
         return; // the property stays absent
-    CFDictionarySetValue (properties, name, number);
-    CFRelease (number);
+    CFDictionarySetValue(properties, name, number);
+    CFRelease(number);
 }
 } // namespace
 
-__IOHIDDevice::__IOHIDDevice (platform::HidDeviceDescription description, std::shared_ptr<platform::HidDeviceSource> source)
-    : CFObject (platform::typeHIDDevice),
-      m_description (std::move (description)),
-      m_source (std::move (source)),
-      m_properties (CFDictionaryCreateMutable (kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks))
+__IOHIDDevice::__IOHIDDevice(platform::HidDeviceDescription description,
+                             std::shared_ptr<platform::HidDeviceSource> source)
+    : CFObject(platform::typeHIDDevice),
+      m_description(std::move(description)),
+      m_source(std::move(source)),
+      m_properties(CFDictionaryCreateMutable(kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks,
+                                             &kCFTypeDictionaryValueCallBacks))
 {
-    setNumber (m_properties, kIOHIDVendorIDKey, m_description.vendorID);
-    setNumber (m_properties, kIOHIDProductIDKey, m_description.productID);
-    setNumber (m_properties, kIOHIDVersionNumberKey, m_description.versionNumber);
-    setNumber (m_properties, kIOHIDLocationIDKey, m_description.locationID);
-    setNumber (m_properties, kIOHIDPrimaryUsagePageKey, m_description.primaryUsagePage);
-    setNumber (m_properties, kIOHIDPrimaryUsageKey, m_description.primaryUsage);
+    setNumber(m_properties, kIOHIDVendorIDKey, m_description.vendorID);
+    setNumber(m_properties, kIOHIDProductIDKey, m_description.productID);
+    setNumber(m_properties, kIOHIDVersionNumberKey, m_description.versionNumber);
+    setNumber(m_properties, kIOHIDLocationIDKey, m_description.locationID);
+    setNumber(m_properties, kIOHIDPrimaryUsagePageKey, m_description.primaryUsagePage);
+    setNumber(m_properties, kIOHIDPrimaryUsageKey, m_description.primaryUsage);
 }
 
 __IOHIDDevice::~__IOHIDDevice()
 {
     {
-        std::lock_guard<std::mutex> lock (m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         unwatchLocked();
     }
     if (m_properties != nullptr)
-        CFRelease (m_properties);
+        CFRelease(m_properties);
 }
 
-CFTypeRef __IOHIDDevice::property (CFStringRef key) const
+CFTypeRef __IOHIDDevice::property(CFStringRef key) const
 {
-    return key != nullptr && m_properties != nullptr ? CFDictionaryGetValue (m_properties, key) : nullptr;
+    return key != nullptr && m_properties != nullptr ? CFDictionaryGetValue(m_properties, key) : nullptr;
 }
 
-void __IOHIDDevice::registerRemovalCallback (IOHIDCallback callback, void* context)
+void __IOHIDDevice::registerRemovalCallback(IOHIDCallback callback, void* context)
 {
-    std::lock_guard<std::mutex> lock (m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_removalCallback = callback;
     m_removalContext = context;
 }
 
-void __IOHIDDevice::registerInputReportCallback (uint8_t* buffer, CFIndex capacity, IOHIDReportCallback callback, void* context)
+void __IOHIDDevice::registerInputReportCallback(uint8_t* buffer, CFIndex capacity, IOHIDReportCallback callback,
+                                                void* context)
 {
-    std::lock_guard<std::mutex> lock (m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_inputBuffer = buffer;
-    m_inputCapacity = std::max<CFIndex> (0, capacity);
+    m_inputCapacity = std::max<CFIndex>(0, capacity);
     m_inputCallback = callback;
     m_inputContext = context;
 }
 
-void __IOHIDDevice::schedule (CFRunLoopRef runLoop, CFStringRef mode)
+void __IOHIDDevice::schedule(CFRunLoopRef runLoop, CFStringRef mode)
 {
-    std::lock_guard<std::mutex> lock (m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     unwatchLocked();
-    m_runLoop = platform::runLoopFromCF (runLoop);
-    m_mode = platform::runLoopModeName (mode);
+    m_runLoop = platform::runLoopFromCF(runLoop);
+    m_mode = platform::runLoopModeName(mode);
     watchLocked();
 }
 
-void __IOHIDDevice::unschedule (CFRunLoopRef runLoop, CFStringRef mode)
+void __IOHIDDevice::unschedule(CFRunLoopRef runLoop, CFStringRef mode)
 {
-    std::lock_guard<std::mutex> lock (m_mutex);
-    if (m_runLoop == nullptr || m_runLoop != platform::runLoopFromCF (runLoop) || m_mode != platform::runLoopModeName (mode))
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_runLoop == nullptr || m_runLoop != platform::runLoopFromCF(runLoop) ||
+        m_mode != platform::runLoopModeName(mode))
         return;
     unwatchLocked();
     m_runLoop = nullptr;
@@ -89,16 +93,16 @@ std::shared_ptr<platform::HidConnection> __IOHIDDevice::connectionLocked()
     if (m_connection != nullptr || m_removed)
         return m_connection;
     std::string reason;
-    m_connection = m_source->open (m_description, reason);
-    if (m_connection == nullptr && ! m_openFailureReported)
+    m_connection = m_source->open(m_description, reason);
+    if (m_connection == nullptr && !m_openFailureReported)
     {
         m_openFailureReported = true;
-        std::fprintf (stderr,
-                      "Cannot open the HID device node %s (vendor %04x, product %04x): %s. "
-                      "To give the logged-in user access, copy 70-qel720.rules (in the updater's platform/udev "
-                      "folder) to /etc/udev/rules.d/, "
-                      "run \"udevadm control --reload\" and plug the device in again.\n",
-                      m_description.nodePath.c_str(), m_description.vendorID, m_description.productID, reason.c_str());
+        std::fprintf(stderr,
+                     "Cannot open the HID device node %s (vendor %04x, product %04x): %s. "
+                     "To give the logged-in user access, copy 70-qel720.rules (in the updater's platform/udev "
+                     "folder) to /etc/udev/rules.d/, "
+                     "run \"udevadm control --reload\" and plug the device in again.\n",
+                     m_description.nodePath.c_str(), m_description.vendorID, m_description.productID, reason.c_str());
     }
     return m_connection;
 }
@@ -111,42 +115,42 @@ void __IOHIDDevice::watchLocked()
     auto connection = connectionLocked();
     if (connection == nullptr)
         return;
-    m_sourceId = m_runLoop->addFdSource (m_mode, connection->eventFd(), [this] (uint32_t events) { onReadable (events); });
+    m_sourceId = m_runLoop->addFdSource(m_mode, connection->eventFd(), [this](uint32_t events) { onReadable(events); });
 }
 
 void __IOHIDDevice::unwatchLocked()
 {
     if (m_runLoop != nullptr && m_sourceId != 0)
-        m_runLoop->removeSource (m_sourceId);
+        m_runLoop->removeSource(m_sourceId);
     m_sourceId = 0;
 }
 
 // Run-loop thread. One report per call: the run loop calls again while more are waiting.
-void __IOHIDDevice::onReadable (uint32_t pollEvents)
+void __IOHIDDevice::onReadable(uint32_t pollEvents)
 {
     std::shared_ptr<platform::HidConnection> connection;
     {
-        std::lock_guard<std::mutex> lock (m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         connection = m_connection;
     }
     if (connection == nullptr)
         return;
     std::vector<uint8_t> report;
-    const auto result = connection->read (report);
+    const auto result = connection->read(report);
     if (result == platform::HidConnection::ReadResult::report)
-        deliverInputReport (report);
+        deliverInputReport(report);
     else if (result == platform::HidConnection::ReadResult::gone || (pollEvents & (POLLERR | POLLHUP)) != 0)
         markRemoved();
 }
 
-void __IOHIDDevice::deliverInputReport (const std::vector<uint8_t>& report)
+void __IOHIDDevice::deliverInputReport(const std::vector<uint8_t>& report)
 {
     IOHIDReportCallback callback;
     void* context;
     uint8_t* buffer;
     CFIndex capacity;
     {
-        std::lock_guard<std::mutex> lock (m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         callback = m_inputCallback;
         context = m_inputContext;
         buffer = m_inputBuffer;
@@ -154,22 +158,22 @@ void __IOHIDDevice::deliverInputReport (const std::vector<uint8_t>& report)
     }
     if (callback == nullptr || buffer == nullptr)
         return;
-    const CFIndex length = std::min<CFIndex> ((CFIndex) report.size(), capacity);
+    const CFIndex length = std::min<CFIndex>((CFIndex)report.size(), capacity);
     if (length > 0)
-        std::memcpy (buffer, report.data(), (size_t) length);
-    callback (context, kIOReturnSuccess, this, kIOHIDReportTypeInput, 0, buffer, length);
+        std::memcpy(buffer, report.data(), (size_t)length);
+    callback(context, kIOReturnSuccess, this, kIOHIDReportTypeInput, 0, buffer, length);
 }
 
-bool __IOHIDDevice::shutDown (std::shared_ptr<platform::RunLoop>& runLoop, std::string& mode)
+bool __IOHIDDevice::shutDown(std::shared_ptr<platform::RunLoop>& runLoop, std::string& mode)
 {
     std::shared_ptr<platform::HidConnection> closing;
     {
-        std::lock_guard<std::mutex> lock (m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         if (m_removed)
             return false;
         m_removed = true;
         unwatchLocked();
-        closing = std::move (m_connection);
+        closing = std::move(m_connection);
         runLoop = m_runLoop;
         mode = m_mode;
     }
@@ -182,20 +186,22 @@ void __IOHIDDevice::close()
 {
     std::shared_ptr<platform::RunLoop> runLoop;
     std::string mode;
-    shutDown (runLoop, mode);
+    shutDown(runLoop, mode);
 }
 
 void __IOHIDDevice::markRemoved()
 {
     std::shared_ptr<platform::RunLoop> runLoop;
     std::string mode;
-    if (! shutDown (runLoop, mode) || runLoop == nullptr)
+    if (!shutDown(runLoop, mode) || runLoop == nullptr)
         return;
     retain(); // the posted call keeps the device alive
-    runLoop->perform (mode, [this] {
-        deliverRemoval();
-        release();
-    });
+    runLoop->perform(mode,
+                     [this]
+                     {
+                         deliverRemoval();
+                         release();
+                     });
 }
 
 // Run-loop thread; runs once, after markRemoved.
@@ -204,17 +210,17 @@ void __IOHIDDevice::deliverRemoval()
     IOHIDCallback callback;
     void* context;
     {
-        std::lock_guard<std::mutex> lock (m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         if (m_runLoop == nullptr)
             return; // unscheduled in the meantime
         callback = m_removalCallback;
         context = m_removalContext;
     }
     if (callback != nullptr)
-        callback (context, kIOReturnSuccess, this);
+        callback(context, kIOReturnSuccess, this);
 }
 
-IOReturn __IOHIDDevice::setReport (IOHIDReportType type, CFIndex reportID, const uint8_t* report, CFIndex length)
+IOReturn __IOHIDDevice::setReport(IOHIDReportType type, CFIndex reportID, const uint8_t* report, CFIndex length)
 {
     if (type != kIOHIDReportTypeOutput)
         return kIOReturnUnsupported;
@@ -223,7 +229,7 @@ IOReturn __IOHIDDevice::setReport (IOHIDReportType type, CFIndex reportID, const
 
     std::shared_ptr<platform::HidConnection> connection;
     {
-        std::lock_guard<std::mutex> lock (m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         if (m_removed)
             return kIOReturnNotAttached;
         watchLocked(); // a node that could not be opened when scheduled is watched once it opens
@@ -233,16 +239,16 @@ IOReturn __IOHIDDevice::setReport (IOHIDReportType type, CFIndex reportID, const
         return kIOReturnNotOpen;
 
     std::vector<uint8_t> bytes;
-    bytes.reserve ((size_t) length + 1);
+    bytes.reserve((size_t)length + 1);
     if (reportID == 0)
-        bytes.push_back (0); // hidraw wants the report ID first, 0 for unnumbered reports
-    bytes.insert (bytes.end(), report, report + length);
-    switch (connection->write (bytes.data(), bytes.size()))
+        bytes.push_back(0); // hidraw wants the report ID first, 0 for unnumbered reports
+    bytes.insert(bytes.end(), report, report + length);
+    switch (connection->write(bytes.data(), bytes.size()))
     {
         case platform::HidConnection::WriteResult::written: return kIOReturnSuccess;
         case platform::HidConnection::WriteResult::gone: return kIOReturnNotAttached;
         default: break;
     }
-    std::lock_guard<std::mutex> lock (m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_removed ? kIOReturnNotAttached : kIOReturnIOError;
 }

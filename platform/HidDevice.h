@@ -18,17 +18,17 @@
 
 struct __IOHIDDevice : platform::CFObject
 {
-    __IOHIDDevice (platform::HidDeviceDescription description, std::shared_ptr<platform::HidDeviceSource> source);
+    __IOHIDDevice(platform::HidDeviceDescription description, std::shared_ptr<platform::HidDeviceSource> source);
     ~__IOHIDDevice() override;
 
     const platform::HidDeviceDescription& description() const { return m_description; }
-    CFTypeRef property (CFStringRef key) const;
+    CFTypeRef property(CFStringRef key) const;
 
-    void registerRemovalCallback (IOHIDCallback callback, void* context);
-    void registerInputReportCallback (uint8_t* buffer, CFIndex capacity, IOHIDReportCallback callback, void* context);
-    void schedule (CFRunLoopRef runLoop, CFStringRef mode);
-    void unschedule (CFRunLoopRef runLoop, CFStringRef mode);
-    IOReturn setReport (IOHIDReportType type, CFIndex reportID, const uint8_t* report, CFIndex length);
+    void registerRemovalCallback(IOHIDCallback callback, void* context);
+    void registerInputReportCallback(uint8_t* buffer, CFIndex capacity, IOHIDReportCallback callback, void* context);
+    void schedule(CFRunLoopRef runLoop, CFStringRef mode);
+    void unschedule(CFRunLoopRef runLoop, CFStringRef mode);
+    IOReturn setReport(IOHIDReportType type, CFIndex reportID, const uint8_t* report, CFIndex length);
 
     // The device has gone: closes the node and, if scheduled, posts the removal callback to the
     // run loop. Only the first call (of this and close) counts.
@@ -40,11 +40,11 @@ private:
     std::shared_ptr<platform::HidConnection> connectionLocked(); // opens on first need
     void watchLocked();
     void unwatchLocked();
-    void onReadable (uint32_t pollEvents);
-    void deliverInputReport (const std::vector<uint8_t>& report);
+    void onReadable(uint32_t pollEvents);
+    void deliverInputReport(const std::vector<uint8_t>& report);
     void deliverRemoval();
     // Marks the device gone and closes the node; false when it already was.
-    bool shutDown (std::shared_ptr<platform::RunLoop>& runLoop, std::string& mode);
+    bool shutDown(std::shared_ptr<platform::RunLoop>& runLoop, std::string& mode);
 
     const platform::HidDeviceDescription m_description;
     const std::shared_ptr<platform::HidDeviceSource> m_source;

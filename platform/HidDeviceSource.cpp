@@ -15,17 +15,17 @@ HidDeviceSourceFactory& installedFactory()
 }
 } // namespace
 
-void setHidDeviceSourceFactory (HidDeviceSourceFactory factory)
+void setHidDeviceSourceFactory(HidDeviceSourceFactory factory)
 {
-    std::lock_guard<std::mutex> lock (factoryMutex);
-    installedFactory() = std::move (factory);
+    std::lock_guard<std::mutex> lock(factoryMutex);
+    installedFactory() = std::move(factory);
 }
 
 std::unique_ptr<HidDeviceSource> createHidDeviceSource()
 {
     HidDeviceSourceFactory factory;
     {
-        std::lock_guard<std::mutex> lock (factoryMutex);
+        std::lock_guard<std::mutex> lock(factoryMutex);
         factory = installedFactory();
     }
     return factory ? factory() : createSystemHidDeviceSource();

@@ -36,16 +36,26 @@ struct HidDeviceDescription
 class HidConnection
 {
 public:
-    enum class ReadResult { report, nothingYet, gone };
-    enum class WriteResult { written, failed, gone };
+    enum class ReadResult
+    {
+        report,
+        nothingYet,
+        gone
+    };
+    enum class WriteResult
+    {
+        written,
+        failed,
+        gone
+    };
 
     virtual ~HidConnection() = default;
     // Readable when a report is waiting or the node has gone.
     virtual int eventFd() const = 0;
     // One whole input report into `report`, without waiting.
-    virtual ReadResult read (std::vector<uint8_t>& report) = 0;
+    virtual ReadResult read(std::vector<uint8_t>& report) = 0;
     // Writes the bytes as one report, synchronously; `gone` when the device has gone.
-    virtual WriteResult write (const uint8_t* bytes, size_t length) = 0;
+    virtual WriteResult write(const uint8_t* bytes, size_t length) = 0;
     // The device has gone: a write in flight stops waiting and fails, as do later ones.
     virtual void cancel() {}
 };
@@ -55,7 +65,11 @@ class HidDeviceSource
 public:
     struct Event
     {
-        enum class Kind { added, removed } kind;
+        enum class Kind
+        {
+            added,
+            removed
+        } kind;
         HidDeviceDescription device; // for `removed` only the key is guaranteed
     };
 
@@ -69,7 +83,7 @@ public:
     // The waiting events, without blocking.
     virtual std::vector<Event> readEvents() = 0;
     // Null on failure, with the reason in `error` (e.g. strerror text).
-    virtual std::shared_ptr<HidConnection> open (const HidDeviceDescription& device, std::string& error) = 0;
+    virtual std::shared_ptr<HidConnection> open(const HidDeviceDescription& device, std::string& error) = 0;
 };
 
 using HidDeviceSourceFactory = std::function<std::unique_ptr<HidDeviceSource>()>;
@@ -79,7 +93,7 @@ std::unique_ptr<HidDeviceSource> createSystemHidDeviceSource();
 
 // Replaces the source that managers created from now on use; an empty factory restores the
 // system's. Call it while no manager is being created.
-void setHidDeviceSourceFactory (HidDeviceSourceFactory factory);
+void setHidDeviceSourceFactory(HidDeviceSourceFactory factory);
 std::unique_ptr<HidDeviceSource> createHidDeviceSource();
 
 } // namespace platform

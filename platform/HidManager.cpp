@@ -1,33 +1,33 @@
 #include "HidManager.h"
 
-__IOHIDManager::__IOHIDManager() : CFObject (platform::typeHIDManager), m_source (platform::createHidDeviceSource()) {}
+__IOHIDManager::__IOHIDManager() : CFObject(platform::typeHIDManager), m_source(platform::createHidDeviceSource()) {}
 
 __IOHIDManager::~__IOHIDManager()
 {
     if (m_runLoop != nullptr && m_sourceId != 0)
-        m_runLoop->removeSource (m_sourceId);
+        m_runLoop->removeSource(m_sourceId);
     for (auto* dictionary : m_matching)
-        CFRelease (dictionary);
+        CFRelease(dictionary);
     for (auto& entry : m_devices)
     {
         entry.second->close(); // a thread still holding the device gets failures, not a stale node
-        CFRelease (entry.second);
+        CFRelease(entry.second);
     }
     for (auto* device : m_removed)
-        CFRelease (device);
+        CFRelease(device);
 }
 
-void __IOHIDManager::setMatching (CFArrayRef dictionaries)
+void __IOHIDManager::setMatching(CFArrayRef dictionaries)
 {
     for (auto* dictionary : m_matching)
-        CFRelease (dictionary);
+        CFRelease(dictionary);
     m_matching.clear();
     m_matchAll = dictionaries == nullptr;
-    for (CFIndex i = 0; dictionaries != nullptr && i < CFArrayGetCount (dictionaries); ++i)
+    for (CFIndex i = 0; dictionaries != nullptr && i < CFArrayGetCount(dictionaries); ++i)
     {
-        auto value = CFArrayGetValueAtIndex (dictionaries, i);
-        if (value != nullptr && CFGetTypeID (value) == CFDictionaryGetTypeID())
-            m_matching.push_back (static_cast<CFDictionaryRef> (CFRetain (value)));
+        auto value = CFArrayGetValueAtIndex(dictionaries, i);
+        if (value != nullptr && CFGetTypeID(value) == CFDictionaryGetTypeID())
+            m_matching.push_back(static_cast<CFDictionaryRef>(CFRetain(value)));
     }
     if (m_open)
         reconcile();
@@ -41,28 +41,28 @@ struct MatchState
     bool matches;
 };
 
-void matchEntry (const void* key, const void* value, void* context)
+void matchEntry(const void* key, const void* value, void* context)
 {
-    auto& state = *static_cast<MatchState*> (context);
-    if (CFGetTypeID (key) != CFStringGetTypeID())
+    auto& state = *static_cast<MatchState*>(context);
+    if (CFGetTypeID(key) != CFStringGetTypeID())
     {
         state.matches = false;
         return;
     }
-    CFTypeRef property = state.device->property (static_cast<CFStringRef> (key));
-    if (property == nullptr || value == nullptr || ! CFEqual (property, value))
+    CFTypeRef property = state.device->property(static_cast<CFStringRef>(key));
+    if (property == nullptr || value == nullptr || !CFEqual(property, value))
         state.matches = false;
 }
 } // namespace
 
-bool __IOHIDManager::matches (const __IOHIDDevice& device) const
+bool __IOHIDManager::matches(const __IOHIDDevice& device) const
 {
     if (m_matchAll)
         return true;
     for (auto* dictionary : m_matching)
     {
-        MatchState state { &device, true };
-        CFDictionaryApplyFunction (dictionary, matchEntry, &state);
+        MatchState state{ &device, true };
+        CFDictionaryApplyFunction(dictionary, matchEntry, &state);
         if (state.matches)
             return true;
     }
@@ -74,25 +74,25 @@ void __IOHIDManager::reconcile()
 {
     for (auto it = m_devices.begin(); it != m_devices.end();)
     {
-        if (matches (*it->second))
+        if (matches(*it->second))
         {
             ++it;
             continue;
         }
         it->second->close();
-        m_removed.push_back (it->second);
-        it = m_devices.erase (it);
+        m_removed.push_back(it->second);
+        it = m_devices.erase(it);
     }
     for (auto& entry : m_known)
-        addDevice (entry.second);
+        addDevice(entry.second);
 }
 
-__IOHIDDevice* __IOHIDManager::addDevice (const platform::HidDeviceDescription& description)
+__IOHIDDevice* __IOHIDManager::addDevice(const platform::HidDeviceDescription& description)
 {
-    if (m_devices.count (description.key) != 0)
+    if (m_devices.count(description.key) != 0)
         return nullptr;
-    auto* device = new __IOHIDDevice (description, m_source);
-    if (! matches (*device))
+    auto* device = new __IOHIDDevice(description, m_source);
+    if (!matches(*device))
     {
         device->release();
         return nullptr;
@@ -101,15 +101,15 @@ __IOHIDDevice* __IOHIDManager::addDevice (const platform::HidDeviceDescription& 
     return device;
 }
 
-void __IOHIDManager::removeDevice (const std::string& key)
+void __IOHIDManager::removeDevice(const std::string& key)
 {
-    m_known.erase (key);
-    auto found = m_devices.find (key);
+    m_known.erase(key);
+    auto found = m_devices.find(key);
     if (found == m_devices.end())
         return;
     __IOHIDDevice* device = found->second;
-    m_devices.erase (found);
-    m_removed.push_back (device);
+    m_devices.erase(found);
+    m_removed.push_back(device);
     device->markRemoved();
 }
 
@@ -117,7 +117,7 @@ IOReturn __IOHIDManager::open()
 {
     if (m_open)
         return kIOReturnSuccess;
-    if (m_source == nullptr || ! m_source->start())
+    if (m_source == nullptr || !m_source->start())
         return kIOReturnError;
     for (auto& description : m_source->enumerate())
         m_known[description.key] = description;
@@ -133,11 +133,11 @@ CFSetRef __IOHIDManager::copyDevices() const
         return nullptr;
     std::vector<const void*> devices;
     for (auto& entry : m_devices)
-        devices.push_back (entry.second);
-    return CFSetCreate (kCFAllocatorDefault, devices.data(), (CFIndex) devices.size(), &kCFTypeSetCallBacks);
+        devices.push_back(entry.second);
+    return CFSetCreate(kCFAllocatorDefault, devices.data(), (CFIndex)devices.size(), &kCFTypeSetCallBacks);
 }
 
-void __IOHIDManager::registerMatchingCallback (IOHIDDeviceCallback callback, void* context)
+void __IOHIDManager::registerMatchingCallback(IOHIDDeviceCallback callback, void* context)
 {
     m_matchingCallback = callback;
     m_matchingContext = context;
@@ -145,24 +145,25 @@ void __IOHIDManager::registerMatchingCallback (IOHIDDeviceCallback callback, voi
         announcePresentDevices();
 }
 
-void __IOHIDManager::schedule (CFRunLoopRef runLoop, CFStringRef mode)
+void __IOHIDManager::schedule(CFRunLoopRef runLoop, CFStringRef mode)
 {
     if (m_runLoop != nullptr && m_sourceId != 0)
-        m_runLoop->removeSource (m_sourceId);
+        m_runLoop->removeSource(m_sourceId);
     m_sourceId = 0;
-    m_runLoop = platform::runLoopFromCF (runLoop);
-    m_mode = platform::runLoopModeName (mode);
+    m_runLoop = platform::runLoopFromCF(runLoop);
+    m_mode = platform::runLoopModeName(mode);
     watch();
     if (m_matchingCallback != nullptr)
         announcePresentDevices();
 }
 
-void __IOHIDManager::unschedule (CFRunLoopRef runLoop, CFStringRef mode)
+void __IOHIDManager::unschedule(CFRunLoopRef runLoop, CFStringRef mode)
 {
-    if (m_runLoop == nullptr || m_runLoop != platform::runLoopFromCF (runLoop) || m_mode != platform::runLoopModeName (mode))
+    if (m_runLoop == nullptr || m_runLoop != platform::runLoopFromCF(runLoop) ||
+        m_mode != platform::runLoopModeName(mode))
         return;
     if (m_sourceId != 0)
-        m_runLoop->removeSource (m_sourceId);
+        m_runLoop->removeSource(m_sourceId);
     m_sourceId = 0;
     m_runLoop = nullptr;
 }
@@ -170,9 +171,9 @@ void __IOHIDManager::unschedule (CFRunLoopRef runLoop, CFStringRef mode)
 // Serves the source's hot-plug events on the run loop once the manager is open and scheduled.
 void __IOHIDManager::watch()
 {
-    if (! m_open || m_runLoop == nullptr || m_sourceId != 0 || m_source->eventFd() < 0)
+    if (!m_open || m_runLoop == nullptr || m_sourceId != 0 || m_source->eventFd() < 0)
         return;
-    m_sourceId = m_runLoop->addFdSource (m_mode, m_source->eventFd(), [this] (uint32_t) { processEvents(); });
+    m_sourceId = m_runLoop->addFdSource(m_mode, m_source->eventFd(), [this](uint32_t) { processEvents(); });
 }
 
 void __IOHIDManager::processEvents()
@@ -181,15 +182,15 @@ void __IOHIDManager::processEvents()
     {
         if (event.kind == platform::HidDeviceSource::Event::Kind::removed)
         {
-            removeDevice (event.device.key);
+            removeDevice(event.device.key);
             continue;
         }
-        if (m_known.count (event.device.key) != 0)
+        if (m_known.count(event.device.key) != 0)
             continue; // already enumerated
         m_known[event.device.key] = event.device;
-        __IOHIDDevice* device = addDevice (event.device);
+        __IOHIDDevice* device = addDevice(event.device);
         if (device != nullptr && m_matchingCallback != nullptr)
-            m_matchingCallback (m_matchingContext, kIOReturnSuccess, this, device);
+            m_matchingCallback(m_matchingContext, kIOReturnSuccess, this, device);
     }
 }
 
@@ -198,15 +199,17 @@ void __IOHIDManager::announcePresentDevices()
 {
     std::vector<std::string> keys;
     for (auto& entry : m_devices)
-        keys.push_back (entry.first);
+        keys.push_back(entry.first);
     retain(); // the posted call keeps the manager alive
-    m_runLoop->perform (m_mode, [this, keys] {
-        for (auto& key : keys)
-        {
-            auto found = m_devices.find (key);
-            if (found != m_devices.end() && m_matchingCallback != nullptr)
-                m_matchingCallback (m_matchingContext, kIOReturnSuccess, this, found->second);
-        }
-        release();
-    });
+    m_runLoop->perform(m_mode,
+                       [this, keys]
+                       {
+                           for (auto& key : keys)
+                           {
+                               auto found = m_devices.find(key);
+                               if (found != m_devices.end() && m_matchingCallback != nullptr)
+                                   m_matchingCallback(m_matchingContext, kIOReturnSuccess, this, found->second);
+                           }
+                           release();
+                       });
 }

@@ -18,18 +18,18 @@ struct __IOHIDManager : platform::CFObject
     __IOHIDManager();
     ~__IOHIDManager() override;
 
-    void setMatching (CFArrayRef dictionaries); // null: every device
+    void setMatching(CFArrayRef dictionaries); // null: every device
     IOReturn open();
     CFSetRef copyDevices() const;
-    void registerMatchingCallback (IOHIDDeviceCallback callback, void* context);
-    void schedule (CFRunLoopRef runLoop, CFStringRef mode);
-    void unschedule (CFRunLoopRef runLoop, CFStringRef mode);
+    void registerMatchingCallback(IOHIDDeviceCallback callback, void* context);
+    void schedule(CFRunLoopRef runLoop, CFStringRef mode);
+    void unschedule(CFRunLoopRef runLoop, CFStringRef mode);
 
 private:
-    bool matches (const __IOHIDDevice& device) const;
+    bool matches(const __IOHIDDevice& device) const;
     void reconcile();
-    __IOHIDDevice* addDevice (const platform::HidDeviceDescription& description); // null when it does not match
-    void removeDevice (const std::string& key);
+    __IOHIDDevice* addDevice(const platform::HidDeviceDescription& description); // null when it does not match
+    void removeDevice(const std::string& key);
     void watch();
     void processEvents();
     void announcePresentDevices();

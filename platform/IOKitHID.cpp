@@ -5,98 +5,95 @@
 CFTypeID IOHIDManagerGetTypeID() { return platform::typeHIDManager; }
 CFTypeID IOHIDDeviceGetTypeID() { return platform::typeHIDDevice; }
 
-IOHIDManagerRef IOHIDManagerCreate (CFAllocatorRef, IOOptionBits)
+IOHIDManagerRef IOHIDManagerCreate(CFAllocatorRef, IOOptionBits) { return new __IOHIDManager(); }
+
+void IOHIDManagerSetDeviceMatchingMultiple(IOHIDManagerRef manager, CFArrayRef multiple)
 {
-    return new __IOHIDManager();
+    platform::requireObject(manager, "IOHIDManagerSetDeviceMatchingMultiple");
+    manager->setMatching(multiple);
 }
 
-void IOHIDManagerSetDeviceMatchingMultiple (IOHIDManagerRef manager, CFArrayRef multiple)
+void IOHIDManagerSetDeviceMatching(IOHIDManagerRef manager, CFDictionaryRef matching)
 {
-    platform::requireObject (manager, "IOHIDManagerSetDeviceMatchingMultiple");
-    manager->setMatching (multiple);
-}
-
-void IOHIDManagerSetDeviceMatching (IOHIDManagerRef manager, CFDictionaryRef matching)
-{
-    platform::requireObject (manager, "IOHIDManagerSetDeviceMatching");
+    platform::requireObject(manager, "IOHIDManagerSetDeviceMatching");
     if (matching == nullptr)
     {
-        manager->setMatching (nullptr);
+        manager->setMatching(nullptr);
         return;
     }
     const void* values[] = { matching };
-    CFArrayRef array = CFArrayCreate (kCFAllocatorDefault, values, 1, &kCFTypeArrayCallBacks);
-    manager->setMatching (array);
-    CFRelease (array);
+    CFArrayRef array = CFArrayCreate(kCFAllocatorDefault, values, 1, &kCFTypeArrayCallBacks);
+    manager->setMatching(array);
+    CFRelease(array);
 }
 
-IOReturn IOHIDManagerOpen (IOHIDManagerRef manager, IOOptionBits)
+IOReturn IOHIDManagerOpen(IOHIDManagerRef manager, IOOptionBits)
 {
-    platform::requireObject (manager, "IOHIDManagerOpen");
+    platform::requireObject(manager, "IOHIDManagerOpen");
     return manager->open();
 }
 
-CFSetRef IOHIDManagerCopyDevices (IOHIDManagerRef manager)
+CFSetRef IOHIDManagerCopyDevices(IOHIDManagerRef manager)
 {
-    platform::requireObject (manager, "IOHIDManagerCopyDevices");
+    platform::requireObject(manager, "IOHIDManagerCopyDevices");
     return manager->copyDevices();
 }
 
-void IOHIDManagerRegisterDeviceMatchingCallback (IOHIDManagerRef manager, IOHIDDeviceCallback callback, void* context)
+void IOHIDManagerRegisterDeviceMatchingCallback(IOHIDManagerRef manager, IOHIDDeviceCallback callback, void* context)
 {
-    platform::requireObject (manager, "IOHIDManagerRegisterDeviceMatchingCallback");
-    manager->registerMatchingCallback (callback, context);
+    platform::requireObject(manager, "IOHIDManagerRegisterDeviceMatchingCallback");
+    manager->registerMatchingCallback(callback, context);
 }
 
-void IOHIDManagerScheduleWithRunLoop (IOHIDManagerRef manager, CFRunLoopRef runLoop, CFStringRef runLoopMode)
+void IOHIDManagerScheduleWithRunLoop(IOHIDManagerRef manager, CFRunLoopRef runLoop, CFStringRef runLoopMode)
 {
-    platform::requireObject (manager, "IOHIDManagerScheduleWithRunLoop");
-    platform::requireObject (runLoop, "IOHIDManagerScheduleWithRunLoop");
-    manager->schedule (runLoop, runLoopMode);
+    platform::requireObject(manager, "IOHIDManagerScheduleWithRunLoop");
+    platform::requireObject(runLoop, "IOHIDManagerScheduleWithRunLoop");
+    manager->schedule(runLoop, runLoopMode);
 }
 
-void IOHIDManagerUnscheduleFromRunLoop (IOHIDManagerRef manager, CFRunLoopRef runLoop, CFStringRef runLoopMode)
+void IOHIDManagerUnscheduleFromRunLoop(IOHIDManagerRef manager, CFRunLoopRef runLoop, CFStringRef runLoopMode)
 {
-    platform::requireObject (manager, "IOHIDManagerUnscheduleFromRunLoop");
-    manager->unschedule (runLoop, runLoopMode);
+    platform::requireObject(manager, "IOHIDManagerUnscheduleFromRunLoop");
+    manager->unschedule(runLoop, runLoopMode);
 }
 
-CFTypeRef IOHIDDeviceGetProperty (IOHIDDeviceRef device, CFStringRef key)
+CFTypeRef IOHIDDeviceGetProperty(IOHIDDeviceRef device, CFStringRef key)
 {
-    platform::requireObject (device, "IOHIDDeviceGetProperty");
-    return device->property (key);
+    platform::requireObject(device, "IOHIDDeviceGetProperty");
+    return device->property(key);
 }
 
-void IOHIDDeviceRegisterRemovalCallback (IOHIDDeviceRef device, IOHIDCallback callback, void* context)
+void IOHIDDeviceRegisterRemovalCallback(IOHIDDeviceRef device, IOHIDCallback callback, void* context)
 {
-    platform::requireObject (device, "IOHIDDeviceRegisterRemovalCallback");
-    device->registerRemovalCallback (callback, context);
+    platform::requireObject(device, "IOHIDDeviceRegisterRemovalCallback");
+    device->registerRemovalCallback(callback, context);
 }
 
-void IOHIDDeviceRegisterInputReportCallback (IOHIDDeviceRef device, uint8_t* report, CFIndex reportLength,
-                                             IOHIDReportCallback callback, void* context)
+void IOHIDDeviceRegisterInputReportCallback(IOHIDDeviceRef device, uint8_t* report, CFIndex reportLength,
+                                            IOHIDReportCallback callback, void* context)
 {
-    platform::requireObject (device, "IOHIDDeviceRegisterInputReportCallback");
-    device->registerInputReportCallback (report, reportLength, callback, context);
+    platform::requireObject(device, "IOHIDDeviceRegisterInputReportCallback");
+    device->registerInputReportCallback(report, reportLength, callback, context);
 }
 
-void IOHIDDeviceScheduleWithRunLoop (IOHIDDeviceRef device, CFRunLoopRef runLoop, CFStringRef runLoopMode)
+void IOHIDDeviceScheduleWithRunLoop(IOHIDDeviceRef device, CFRunLoopRef runLoop, CFStringRef runLoopMode)
 {
-    platform::requireObject (device, "IOHIDDeviceScheduleWithRunLoop");
-    platform::requireObject (runLoop, "IOHIDDeviceScheduleWithRunLoop");
-    device->schedule (runLoop, runLoopMode);
+    platform::requireObject(device, "IOHIDDeviceScheduleWithRunLoop");
+    platform::requireObject(runLoop, "IOHIDDeviceScheduleWithRunLoop");
+    device->schedule(runLoop, runLoopMode);
 }
 
-void IOHIDDeviceUnscheduleFromRunLoop (IOHIDDeviceRef device, CFRunLoopRef runLoop, CFStringRef runLoopMode)
+void IOHIDDeviceUnscheduleFromRunLoop(IOHIDDeviceRef device, CFRunLoopRef runLoop, CFStringRef runLoopMode)
 {
-    platform::requireObject (device, "IOHIDDeviceUnscheduleFromRunLoop");
-    device->unschedule (runLoop, runLoopMode);
+    platform::requireObject(device, "IOHIDDeviceUnscheduleFromRunLoop");
+    device->unschedule(runLoop, runLoopMode);
 }
 
-IOReturn IOHIDDeviceSetReport (IOHIDDeviceRef device, IOHIDReportType reportType, CFIndex reportID,
-                               const uint8_t* report, CFIndex reportLength)
+IOReturn IOHIDDeviceSetReport(IOHIDDeviceRef device, IOHIDReportType reportType, CFIndex reportID,
+                              const uint8_t* report, CFIndex reportLength)
 {
     if (device == nullptr)
         return kIOReturnBadArgument;
-    return device->setReport (reportType, reportID, report, reportLength);
+    return device->setReport(reportType, reportID, report, reportLength);
 }

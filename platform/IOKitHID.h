@@ -23,15 +23,15 @@ typedef UInt32 IOOptionBits;
 enum : IOReturn
 {
     kIOReturnSuccess = 0,
-    kIOReturnError = (IOReturn) 0xe00002bc,
-    kIOReturnNoMemory = (IOReturn) 0xe00002bd,
-    kIOReturnNoDevice = (IOReturn) 0xe00002c0,
-    kIOReturnBadArgument = (IOReturn) 0xe00002c2,
-    kIOReturnUnsupported = (IOReturn) 0xe00002c7,
-    kIOReturnIOError = (IOReturn) 0xe00002ca,
-    kIOReturnNotOpen = (IOReturn) 0xe00002cd,
-    kIOReturnNotPermitted = (IOReturn) 0xe00002e2,
-    kIOReturnNotAttached = (IOReturn) 0xe00002d9
+    kIOReturnError = (IOReturn)0xe00002bc,
+    kIOReturnNoMemory = (IOReturn)0xe00002bd,
+    kIOReturnNoDevice = (IOReturn)0xe00002c0,
+    kIOReturnBadArgument = (IOReturn)0xe00002c2,
+    kIOReturnUnsupported = (IOReturn)0xe00002c7,
+    kIOReturnIOError = (IOReturn)0xe00002ca,
+    kIOReturnNotOpen = (IOReturn)0xe00002cd,
+    kIOReturnNotPermitted = (IOReturn)0xe00002e2,
+    kIOReturnNotAttached = (IOReturn)0xe00002d9
 };
 
 enum : IOOptionBits
@@ -58,49 +58,49 @@ enum IOHIDReportType
 #define kIOHIDPrimaryUsageKey "PrimaryUsage"
 
 // sender: the device (removal) or the manager (matching).
-typedef void (*IOHIDCallback) (void* context, IOReturn result, void* sender);
-typedef void (*IOHIDDeviceCallback) (void* context, IOReturn result, void* sender, IOHIDDeviceRef device);
-typedef void (*IOHIDReportCallback) (void* context, IOReturn result, void* sender, IOHIDReportType type,
-                                     uint32_t reportID, uint8_t* report, CFIndex reportLength);
+typedef void (*IOHIDCallback)(void* context, IOReturn result, void* sender);
+typedef void (*IOHIDDeviceCallback)(void* context, IOReturn result, void* sender, IOHIDDeviceRef device);
+typedef void (*IOHIDReportCallback)(void* context, IOReturn result, void* sender, IOHIDReportType type,
+                                    uint32_t reportID, uint8_t* report, CFIndex reportLength);
 
 CFTypeID IOHIDManagerGetTypeID();
 CFTypeID IOHIDDeviceGetTypeID();
 
 // ---- Manager
-IOHIDManagerRef IOHIDManagerCreate (CFAllocatorRef allocator, IOOptionBits options);
+IOHIDManagerRef IOHIDManagerCreate(CFAllocatorRef allocator, IOOptionBits options);
 // Null, or an array holding an empty dictionary, matches every HID device. A dictionary matches
 // a device when each of its keys equals the device's property; a device matches the array when
 // any dictionary matches. The manager copies what it needs; the caller keeps its array.
-void IOHIDManagerSetDeviceMatchingMultiple (IOHIDManagerRef manager, CFArrayRef multiple);
-void IOHIDManagerSetDeviceMatching (IOHIDManagerRef manager, CFDictionaryRef matching);
+void IOHIDManagerSetDeviceMatchingMultiple(IOHIDManagerRef manager, CFArrayRef multiple);
+void IOHIDManagerSetDeviceMatching(IOHIDManagerRef manager, CFDictionaryRef matching);
 // Starts watching for hot-plug, then enumerates. kIOReturnSuccess, or kIOReturnError when the
 // system's device database cannot be reached.
-IOReturn IOHIDManagerOpen (IOHIDManagerRef manager, IOOptionBits options);
+IOReturn IOHIDManagerOpen(IOHIDManagerRef manager, IOOptionBits options);
 
 // A new set of the matching devices present now (caller releases it), or null when there is none.
-CFSetRef IOHIDManagerCopyDevices (IOHIDManagerRef manager);
+CFSetRef IOHIDManagerCopyDevices(IOHIDManagerRef manager);
 // Called for every matching device present when the manager is scheduled (or the callback is
 // registered while scheduled) and for every later arrival. Null unregisters.
-void IOHIDManagerRegisterDeviceMatchingCallback (IOHIDManagerRef manager, IOHIDDeviceCallback callback, void* context);
-void IOHIDManagerScheduleWithRunLoop (IOHIDManagerRef manager, CFRunLoopRef runLoop, CFStringRef runLoopMode);
-void IOHIDManagerUnscheduleFromRunLoop (IOHIDManagerRef manager, CFRunLoopRef runLoop, CFStringRef runLoopMode);
+void IOHIDManagerRegisterDeviceMatchingCallback(IOHIDManagerRef manager, IOHIDDeviceCallback callback, void* context);
+void IOHIDManagerScheduleWithRunLoop(IOHIDManagerRef manager, CFRunLoopRef runLoop, CFStringRef runLoopMode);
+void IOHIDManagerUnscheduleFromRunLoop(IOHIDManagerRef manager, CFRunLoopRef runLoop, CFStringRef runLoopMode);
 
 // ---- Device
 // The property (not owned by the caller), or null.
-CFTypeRef IOHIDDeviceGetProperty (IOHIDDeviceRef device, CFStringRef key);
+CFTypeRef IOHIDDeviceGetProperty(IOHIDDeviceRef device, CFStringRef key);
 // Called once, when the device goes (udev "remove", or an error or hang-up on its node), while
 // the device is scheduled. Null unregisters.
-void IOHIDDeviceRegisterRemovalCallback (IOHIDDeviceRef device, IOHIDCallback callback, void* context);
+void IOHIDDeviceRegisterRemovalCallback(IOHIDDeviceRef device, IOHIDCallback callback, void* context);
 // Each input report is copied into `report` (at most reportLength bytes) and the callback is
 // called with the copied length. Null unregisters. The buffer must outlive the registration.
-void IOHIDDeviceRegisterInputReportCallback (IOHIDDeviceRef device, uint8_t* report, CFIndex reportLength,
-                                             IOHIDReportCallback callback, void* context);
+void IOHIDDeviceRegisterInputReportCallback(IOHIDDeviceRef device, uint8_t* report, CFIndex reportLength,
+                                            IOHIDReportCallback callback, void* context);
 // Opens the device's node if needed; a node that cannot be opened is reported once on stderr.
-void IOHIDDeviceScheduleWithRunLoop (IOHIDDeviceRef device, CFRunLoopRef runLoop, CFStringRef runLoopMode);
-void IOHIDDeviceUnscheduleFromRunLoop (IOHIDDeviceRef device, CFRunLoopRef runLoop, CFStringRef runLoopMode);
+void IOHIDDeviceScheduleWithRunLoop(IOHIDDeviceRef device, CFRunLoopRef runLoop, CFStringRef runLoopMode);
+void IOHIDDeviceUnscheduleFromRunLoop(IOHIDDeviceRef device, CFRunLoopRef runLoop, CFStringRef runLoopMode);
 // Synchronous; any thread. Output reports only: report ID 0 is sent as a 0x00 byte followed by
 // the data; another ID is expected as the data's first byte. kIOReturnSuccess once the whole
 // report was written; kIOReturnNotAttached after removal; kIOReturnNotOpen when the node cannot
 // be opened; kIOReturnIOError when the write failed.
-IOReturn IOHIDDeviceSetReport (IOHIDDeviceRef device, IOHIDReportType reportType, CFIndex reportID,
-                               const uint8_t* report, CFIndex reportLength);
+IOReturn IOHIDDeviceSetReport(IOHIDDeviceRef device, IOHIDReportType reportType, CFIndex reportID,
+                              const uint8_t* report, CFIndex reportLength);

@@ -19,8 +19,8 @@ class JuceRunLoopBridge
 public:
     JuceRunLoopBridge();
     ~JuceRunLoopBridge();
-    JuceRunLoopBridge (const JuceRunLoopBridge&) = delete;
-    JuceRunLoopBridge& operator= (const JuceRunLoopBridge&) = delete;
+    JuceRunLoopBridge(const JuceRunLoopBridge&) = delete;
+    JuceRunLoopBridge& operator=(const JuceRunLoopBridge&) = delete;
 
 private:
     std::shared_ptr<RunLoop> m_runLoop;

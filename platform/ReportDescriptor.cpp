@@ -11,16 +11,16 @@ constexpr uint8_t usageItem = 0x08;      // local
 constexpr uint8_t collectionItem = 0xA0; // main
 constexpr uint8_t longItem = 0xFE;
 
-uint32_t littleEndian (const uint8_t* data, size_t size)
+uint32_t littleEndian(const uint8_t* data, size_t size)
 {
     uint32_t value = 0;
     for (size_t i = 0; i < size; ++i)
-        value |= (uint32_t) data[i] << (8 * i);
+        value |= (uint32_t)data[i] << (8 * i);
     return value;
 }
 } // namespace
 
-bool readPrimaryUsage (const uint8_t* descriptor, size_t length, uint32_t& usagePage, uint32_t& usage)
+bool readPrimaryUsage(const uint8_t* descriptor, size_t length, uint32_t& usagePage, uint32_t& usage)
 {
     usagePage = 0;
     usage = 0;
@@ -37,22 +37,18 @@ bool readPrimaryUsage (const uint8_t* descriptor, size_t length, uint32_t& usage
         const size_t size = (prefix & 3) == 3 ? 4 : (prefix & 3);
         if (i + 1 + size > length)
             break;
-        const uint32_t value = littleEndian (descriptor + i + 1, size);
+        const uint32_t value = littleEndian(descriptor + i + 1, size);
         switch (prefix & 0xFC)
         {
-            case usagePageItem:
-                currentPage = value;
-                break;
+            case usagePageItem: currentPage = value; break;
             case usageItem:
                 // A four-byte usage carries its own page in the high half.
                 usagePage = size == 4 ? value >> 16 : currentPage;
                 usage = size == 4 ? value & 0xFFFF : value;
                 found = true;
                 break;
-            case collectionItem:
-                return found;
-            default:
-                break;
+            case collectionItem: return found;
+            default: break;
         }
         i += 1 + size;
     }

@@ -13,6 +13,6 @@ namespace platform
 
 // False when the descriptor holds no usage before its first collection; page and usage are
 // then left at 0.
-bool readPrimaryUsage (const uint8_t* descriptor, size_t length, uint32_t& usagePage, uint32_t& usage);
+bool readPrimaryUsage(const uint8_t* descriptor, size_t length, uint32_t& usagePage, uint32_t& usage);
 
 } // namespace platform

@@ -22,12 +22,12 @@ namespace platform
 class RunLoop
 {
 public:
-    using FdCallback = std::function<void (uint32_t pollEvents)>;
+    using FdCallback = std::function<void(uint32_t pollEvents)>;
 
     RunLoop();
     ~RunLoop();
-    RunLoop (const RunLoop&) = delete;
-    RunLoop& operator= (const RunLoop&) = delete;
+    RunLoop(const RunLoop&) = delete;
+    RunLoop& operator=(const RunLoop&) = delete;
 
     // The calling thread's run loop, created on first use.
     static std::shared_ptr<RunLoop> current();
@@ -35,14 +35,14 @@ public:
     // Calls `callback` with the poll events (POLLIN, POLLERR, POLLHUP) while `fd` is ready.
     // The callback must consume what made the fd ready, or remove the source. Returns the
     // source's id (never 0).
-    uint64_t addFdSource (const std::string& mode, int fd, FdCallback callback);
-    void removeSource (uint64_t sourceId);
+    uint64_t addFdSource(const std::string& mode, int fd, FdCallback callback);
+    void removeSource(uint64_t sourceId);
     // Runs `work` once, on the loop's thread, the next time the loop runs in `mode`.
-    void perform (const std::string& mode, std::function<void()> work);
+    void perform(const std::string& mode, std::function<void()> work);
 
     // Readable whenever a source or posted work of `mode` is ready.
-    int modeFd (const std::string& mode);
-    SInt32 run (const std::string& mode, double seconds, bool returnAfterSourceHandled);
+    int modeFd(const std::string& mode);
+    SInt32 run(const std::string& mode, double seconds, bool returnAfterSourceHandled);
     void stop();
     void wakeUp();
 
@@ -53,8 +53,8 @@ private:
 };
 
 // The RunLoop behind a CFRunLoopRef (null for null).
-std::shared_ptr<RunLoop> runLoopFromCF (CFRunLoopRef runLoop);
+std::shared_ptr<RunLoop> runLoopFromCF(CFRunLoopRef runLoop);
 // The mode name of a CFRunLoopMode; kCFRunLoopDefaultMode for null.
-std::string runLoopModeName (CFStringRef mode);
+std::string runLoopModeName(CFStringRef mode);
 
 } // namespace platform

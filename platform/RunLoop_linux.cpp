@@ -27,24 +27,24 @@ struct Mode
 {
     Mode()
     {
-        epollFd = epoll_create1 (EPOLL_CLOEXEC);
-        wakeFd = eventfd (0, EFD_CLOEXEC | EFD_NONBLOCK);
-        epoll_event event {};
+        epollFd = epoll_create1(EPOLL_CLOEXEC);
+        wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        epoll_event event{};
         event.events = EPOLLIN;
         event.data.u64 = wakeId;
-        if (epollFd < 0 || wakeFd < 0 || epoll_ctl (epollFd, EPOLL_CTL_ADD, wakeFd, &event) != 0)
-            std::fprintf (stderr, "RunLoop: cannot create its descriptors: %s\n", std::strerror (errno));
+        if (epollFd < 0 || wakeFd < 0 || epoll_ctl(epollFd, EPOLL_CTL_ADD, wakeFd, &event) != 0)
+            std::fprintf(stderr, "RunLoop: cannot create its descriptors: %s\n", std::strerror(errno));
     }
     ~Mode()
     {
-        close (epollFd);
-        close (wakeFd);
+        close(epollFd);
+        close(wakeFd);
     }
 
     void signal() const
     {
         const uint64_t one = 1;
-        [[maybe_unused]] auto written = write (wakeFd, &one, sizeof one);
+        [[maybe_unused]] auto written = write(wakeFd, &one, sizeof one);
     }
 
     int epollFd = -1;
@@ -63,7 +63,7 @@ struct Source
 
 struct RunLoop::Impl
 {
-    Mode& modeLocked (const std::string& name)
+    Mode& modeLocked(const std::string& name)
     {
         auto& mode = modes[name];
         if (mode == nullptr)
@@ -72,22 +72,22 @@ struct RunLoop::Impl
     }
 
     // Serves one batch of ready events; true when a source ran or work was done.
-    bool dispatch (Mode& mode, const epoll_event* events, int count);
-    bool runPostedWork (Mode& mode);
+    bool dispatch(Mode& mode, const epoll_event* events, int count);
+    bool runPostedWork(Mode& mode);
 
     std::mutex mutex;
     std::map<std::string, std::unique_ptr<Mode>> modes;
     std::unordered_map<uint64_t, Source> sources;
     uint64_t nextId = 1;
-    std::atomic<bool> stopRequested { false };
+    std::atomic<bool> stopRequested{ false };
 };
 
-RunLoop::RunLoop() : m_impl (std::make_unique<Impl>()) {}
+RunLoop::RunLoop() : m_impl(std::make_unique<Impl>()) {}
 
 RunLoop::~RunLoop()
 {
     for (auto& entry : m_impl->sources)
-        close (entry.second.fd);
+        close(entry.second.fd);
 }
 
 std::shared_ptr<RunLoop> RunLoop::current()
@@ -96,120 +96,121 @@ std::shared_ptr<RunLoop> RunLoop::current()
     return loop;
 }
 
-uint64_t RunLoop::addFdSource (const std::string& modeName, int fd, FdCallback callback)
+uint64_t RunLoop::addFdSource(const std::string& modeName, int fd, FdCallback callback)
 {
-    std::lock_guard<std::mutex> lock (m_impl->mutex);
-    Mode& mode = m_impl->modeLocked (modeName);
+    std::lock_guard<std::mutex> lock(m_impl->mutex);
+    Mode& mode = m_impl->modeLocked(modeName);
     const uint64_t id = m_impl->nextId++;
-    const int ownFd = fcntl (fd, F_DUPFD_CLOEXEC, 3);
-    epoll_event event {};
+    const int ownFd = fcntl(fd, F_DUPFD_CLOEXEC, 3);
+    epoll_event event{};
     event.events = EPOLLIN;
     event.data.u64 = id;
-    if (ownFd < 0 || epoll_ctl (mode.epollFd, EPOLL_CTL_ADD, ownFd, &event) != 0)
-        std::fprintf (stderr, "RunLoop: cannot watch descriptor %d: %s\n", fd, std::strerror (errno));
-    m_impl->sources[id] = Source { modeName, ownFd, std::make_shared<FdCallback> (std::move (callback)) };
+    if (ownFd < 0 || epoll_ctl(mode.epollFd, EPOLL_CTL_ADD, ownFd, &event) != 0)
+        std::fprintf(stderr, "RunLoop: cannot watch descriptor %d: %s\n", fd, std::strerror(errno));
+    m_impl->sources[id] = Source{ modeName, ownFd, std::make_shared<FdCallback>(std::move(callback)) };
     ++mode.sourceCount;
     return id;
 }
 
-void RunLoop::removeSource (uint64_t sourceId)
+void RunLoop::removeSource(uint64_t sourceId)
 {
-    std::lock_guard<std::mutex> lock (m_impl->mutex);
-    auto found = m_impl->sources.find (sourceId);
+    std::lock_guard<std::mutex> lock(m_impl->mutex);
+    auto found = m_impl->sources.find(sourceId);
     if (found == m_impl->sources.end())
         return;
-    Mode& mode = m_impl->modeLocked (found->second.mode);
+    Mode& mode = m_impl->modeLocked(found->second.mode);
     if (found->second.fd >= 0)
     {
-        epoll_ctl (mode.epollFd, EPOLL_CTL_DEL, found->second.fd, nullptr);
-        close (found->second.fd);
+        epoll_ctl(mode.epollFd, EPOLL_CTL_DEL, found->second.fd, nullptr);
+        close(found->second.fd);
     }
     --mode.sourceCount;
-    m_impl->sources.erase (found);
+    m_impl->sources.erase(found);
 }
 
-void RunLoop::perform (const std::string& modeName, std::function<void()> work)
+void RunLoop::perform(const std::string& modeName, std::function<void()> work)
 {
-    std::lock_guard<std::mutex> lock (m_impl->mutex);
-    Mode& mode = m_impl->modeLocked (modeName);
-    mode.work.push_back (std::move (work));
+    std::lock_guard<std::mutex> lock(m_impl->mutex);
+    Mode& mode = m_impl->modeLocked(modeName);
+    mode.work.push_back(std::move(work));
     mode.signal();
 }
 
-int RunLoop::modeFd (const std::string& modeName)
+int RunLoop::modeFd(const std::string& modeName)
 {
-    std::lock_guard<std::mutex> lock (m_impl->mutex);
-    return m_impl->modeLocked (modeName).epollFd;
+    std::lock_guard<std::mutex> lock(m_impl->mutex);
+    return m_impl->modeLocked(modeName).epollFd;
 }
 
-bool RunLoop::Impl::runPostedWork (Mode& mode)
+bool RunLoop::Impl::runPostedWork(Mode& mode)
 {
     uint64_t count = 0;
-    [[maybe_unused]] auto got = ::read (mode.wakeFd, &count, sizeof count);
+    [[maybe_unused]] auto got = ::read(mode.wakeFd, &count, sizeof count);
     std::deque<std::function<void()>> batch;
     {
-        std::lock_guard<std::mutex> lock (mutex);
-        batch.swap (mode.work);
+        std::lock_guard<std::mutex> lock(mutex);
+        batch.swap(mode.work);
     }
     for (auto& work : batch)
         work();
-    return ! batch.empty();
+    return !batch.empty();
 }
 
-bool RunLoop::Impl::dispatch (Mode& mode, const epoll_event* events, int count)
+bool RunLoop::Impl::dispatch(Mode& mode, const epoll_event* events, int count)
 {
     bool handled = false;
     for (int i = 0; i < count; ++i)
     {
         if (events[i].data.u64 == wakeId)
         {
-            handled = runPostedWork (mode) || handled;
+            handled = runPostedWork(mode) || handled;
             continue;
         }
         std::shared_ptr<FdCallback> callback;
         {
-            std::lock_guard<std::mutex> lock (mutex);
-            auto found = sources.find (events[i].data.u64);
+            std::lock_guard<std::mutex> lock(mutex);
+            auto found = sources.find(events[i].data.u64);
             if (found != sources.end())
                 callback = found->second.callback;
         }
         if (callback != nullptr)
         {
-            (*callback) (events[i].events);
+            (*callback)(events[i].events);
             handled = true;
         }
     }
     return handled;
 }
 
-SInt32 RunLoop::run (const std::string& modeName, double seconds, bool returnAfterSourceHandled)
+SInt32 RunLoop::run(const std::string& modeName, double seconds, bool returnAfterSourceHandled)
 {
     using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration> (std::chrono::duration<double> (std::max (0.0, seconds)));
+    const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                             std::chrono::duration<double>(std::max(0.0, seconds)));
     Mode* mode = nullptr;
     {
-        std::lock_guard<std::mutex> lock (m_impl->mutex);
-        mode = &m_impl->modeLocked (modeName); // modes are never removed, so the pointer stays valid
+        std::lock_guard<std::mutex> lock(m_impl->mutex);
+        mode = &m_impl->modeLocked(modeName); // modes are never removed, so the pointer stays valid
     }
 
     for (;;)
     {
-        if (m_impl->stopRequested.exchange (false))
+        if (m_impl->stopRequested.exchange(false))
             return kCFRunLoopRunStopped;
         {
-            std::lock_guard<std::mutex> lock (m_impl->mutex);
+            std::lock_guard<std::mutex> lock(m_impl->mutex);
             if (mode->sourceCount == 0 && mode->work.empty())
                 return kCFRunLoopRunFinished;
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds> (deadline - Clock::now()).count();
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         // Round up, so that a wait of less than a millisecond does not spin.
-        const int timeoutMs = left <= 0 ? 0 : (int) std::min<long long> (left + 1, 1000 * 1000);
+        const int timeoutMs = left <= 0 ? 0 : (int)std::min<long long>(left + 1, 1000 * 1000);
         epoll_event events[16];
-        const int count = epoll_wait (mode->epollFd, events, 16, timeoutMs);
+        const int count = epoll_wait(mode->epollFd, events, 16, timeoutMs);
         if (count < 0 && errno != EINTR)
             return kCFRunLoopRunFinished;
-        const bool handled = count > 0 && m_impl->dispatch (*mode, events, count);
-        if (m_impl->stopRequested.exchange (false))
+        const bool handled = count > 0 && m_impl->dispatch(*mode, events, count);
+        if (m_impl->stopRequested.exchange(false))
             return kCFRunLoopRunStopped;
         if (handled && returnAfterSourceHandled)
             return kCFRunLoopRunHandledSource;
@@ -226,7 +227,7 @@ void RunLoop::stop()
 
 void RunLoop::wakeUp()
 {
-    std::lock_guard<std::mutex> lock (m_impl->mutex);
+    std::lock_guard<std::mutex> lock(m_impl->mutex);
     for (auto& mode : m_impl->modes)
         mode.second->signal();
 }

@@ -42,20 +42,14 @@ void AlineButton::setButtonText(const juce::String& newText)
         juce::Button::setButtonText(newText);
 }
 
-void AlineButton::setFont(const juce::String& typefaceName)
-{
-    m_fontName = typefaceName;
-}
+void AlineButton::setFont(const juce::String& typefaceName) { m_fontName = typefaceName; }
 
-void AlineButton::setStyle(const int& styleFlags)
-{
-    m_fontStyle = styleFlags;
-}
+void AlineButton::setStyle(const int& styleFlags) { m_fontStyle = styleFlags; }
 
 bool AlineButton::keyPressed(const juce::KeyPress& key)
 {
     // Return with Shift, Ctrl, Alt or Cmd is not Return here and goes to the parents.
-    if (! (key == juce::KeyPress::returnKey))
+    if (!(key == juce::KeyPress::returnKey))
         return false;
 
     // The click waits for the key to come up (see paintButton); the base's immediate
@@ -71,10 +65,9 @@ void AlineButton::paintButton(juce::Graphics& g, bool isMouseOverButton, bool is
     // still shows the button pressed.
     const bool returnPending = m_bReturnKeyDown;
 
-    const auto colourId = getToggleState() ? juce::TextButton::buttonOnColourId
-                                           : juce::TextButton::buttonColourId;
-    getLookAndFeel().drawButtonBackground(g, *this, findColour(colourId, false),
-                                          isMouseOverButton, isButtonDown || returnPending);
+    const auto colourId = getToggleState() ? juce::TextButton::buttonOnColourId : juce::TextButton::buttonColourId;
+    getLookAndFeel().drawButtonBackground(g, *this, findColour(colourId, false), isMouseOverButton,
+                                          isButtonDown || returnPending);
 
     paintCaption(g);
 
@@ -86,18 +79,17 @@ void AlineButton::paintButton(juce::Graphics& g, bool isMouseOverButton, bool is
 
 void AlineButton::paintCaption(juce::Graphics& g)
 {
-    const float height = juce::jmin((float) getHeight() * 0.8f, 13.0f);
+    const float height = juce::jmin((float)getHeight() * 0.8f, 13.0f);
 
     g.setFont(juce::Font(m_fontName, height, m_fontStyle));
     g.setColour(kCaptionColour);
-    g.drawFittedText(getButtonText(), 4, 4, getWidth() - 8, getHeight() - 8,
-                     m_justification, 1, 0.0f);
+    g.drawFittedText(getButtonText(), 4, 4, getWidth() - 8, getHeight() - 8, m_justification, 1, 0.0f);
 }
 
 void AlineButton::paintFocusMark(juce::Graphics& g)
 {
-    const float w = (float) getWidth();
-    const float h = (float) getHeight();
+    const float w = (float)getWidth();
+    const float h = (float)getHeight();
 
     g.setColour(juce::Colours::grey);
     g.drawRect(juce::Rectangle<float>(0.05f * w, 0.15f * h, 0.9f * w, 0.7f * h), 0.5f);

@@ -13,8 +13,7 @@ const juce::Colour kDownMiddle(0xFF529CE7);
 const juce::Colour kDownBottom(0xFF8CDEFD);
 } // namespace
 
-void BtnLookAndFeel::drawButtonBackground(juce::Graphics& g, juce::Button& button,
-                                          const juce::Colour& backgroundColour,
+void BtnLookAndFeel::drawButtonBackground(juce::Graphics& g, juce::Button& button, const juce::Colour& backgroundColour,
                                           bool /*isMouseOverButton*/, bool isButtonDown)
 {
     const bool left = button.isConnectedOnLeft();
@@ -28,23 +27,21 @@ void BtnLookAndFeel::drawButtonBackground(juce::Graphics& g, juce::Button& butto
     const float indentT = top ? 0.1f : 0.5f;
     const float indentB = bottom ? 0.1f : 0.5f;
 
-    drawBackground(g, indentL, indentT,
-                   (float) button.getWidth() - indentL - indentR,
-                   (float) button.getHeight() - indentT - indentB,
-                   backgroundColour, 1.0f, -1.0f, left, right, top, bottom, isButtonDown);
+    drawBackground(g, indentL, indentT, (float)button.getWidth() - indentL - indentR,
+                   (float)button.getHeight() - indentT - indentB, backgroundColour, 1.0f, -1.0f, left, right, top,
+                   bottom, isButtonDown);
 }
 
 void BtnLookAndFeel::drawBackground(juce::Graphics& g, float x, float y, float width, float height,
-                                    const juce::Colour& colour, float outlineThickness,
-                                    float cornerSize, bool flatOnLeft, bool flatOnRight,
-                                    bool flatOnTop, bool flatOnBottom, bool isButtonDown)
+                                    const juce::Colour& colour, float outlineThickness, float cornerSize,
+                                    bool flatOnLeft, bool flatOnRight, bool flatOnTop, bool flatOnBottom,
+                                    bool isButtonDown)
 {
     if (outlineThickness >= width || outlineThickness >= height)
         return;
 
     const float cs = cornerSize < 0.0f ? juce::jmin(height * 0.5f, width * 0.5f) : cornerSize;
-    const juce::Path outline = makeOutline(x, y, width, height, cs,
-                                           flatOnLeft, flatOnRight, flatOnTop, flatOnBottom);
+    const juce::Path outline = makeOutline(x, y, width, height, cs, flatOnLeft, flatOnRight, flatOnTop, flatOnBottom);
 
     const juce::Colour top = isButtonDown ? kDownTop : juce::Colours::white;
     const juce::Colour middle = isButtonDown ? kDownMiddle : colour.darker(0.2f);
@@ -61,16 +58,15 @@ void BtnLookAndFeel::drawBackground(juce::Graphics& g, float x, float y, float w
     g.strokePath(outline, juce::PathStrokeType(outlineThickness), juce::AffineTransform());
 }
 
-juce::Path BtnLookAndFeel::makeOutline(float x, float y, float width, float height, float cs,
-                                       bool flatOnLeft, bool flatOnRight, bool flatOnTop,
-                                       bool flatOnBottom)
+juce::Path BtnLookAndFeel::makeOutline(float x, float y, float width, float height, float cs, bool flatOnLeft,
+                                       bool flatOnRight, bool flatOnTop, bool flatOnBottom)
 {
     const float cs2 = 2.0f * cs;
     const float x2 = x + width;
     const float y2 = y + height;
     juce::Path p;
 
-    if (! (flatOnLeft || flatOnTop))
+    if (!(flatOnLeft || flatOnTop))
     {
         p.startNewSubPath(x, y + cs);
         p.addArc(x, y, cs2, cs2, kThreeHalfPi, kTwoPi, false);

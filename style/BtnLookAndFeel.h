@@ -12,19 +12,16 @@
 class BtnLookAndFeel : public juce::LookAndFeel_V2
 {
 public:
-    void drawButtonBackground(juce::Graphics& g, juce::Button& button,
-                              const juce::Colour& backgroundColour,
+    void drawButtonBackground(juce::Graphics& g, juce::Button& button, const juce::Colour& backgroundColour,
                               bool isMouseOverButton, bool isButtonDown) override;
 
     // Draws the lozenge into (x, y, width, height). A negative cornerSize gives fully round
     // ends; nothing is drawn when the outline is as thick as the shape is wide or high.
     static void drawBackground(juce::Graphics& g, float x, float y, float width, float height,
-                               const juce::Colour& colour, float outlineThickness,
-                               float cornerSize, bool flatOnLeft, bool flatOnRight,
-                               bool flatOnTop, bool flatOnBottom, bool isButtonDown);
+                               const juce::Colour& colour, float outlineThickness, float cornerSize, bool flatOnLeft,
+                               bool flatOnRight, bool flatOnTop, bool flatOnBottom, bool isButtonDown);
 
 private:
-    static juce::Path makeOutline(float x, float y, float width, float height, float cs,
-                                  bool flatOnLeft, bool flatOnRight, bool flatOnTop,
-                                  bool flatOnBottom);
+    static juce::Path makeOutline(float x, float y, float width, float height, float cs, bool flatOnLeft,
+                                  bool flatOnRight, bool flatOnTop, bool flatOnBottom);
 };

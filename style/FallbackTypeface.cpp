@@ -20,22 +20,15 @@ struct DepthGuard
 };
 } // namespace
 
-FallbackTypeface::FallbackTypeface(const juce::String& name, const juce::String& style,
-                                   std::vector<Face> chain)
+FallbackTypeface::FallbackTypeface(const juce::String& name, const juce::String& style, std::vector<Face> chain)
     : juce::Typeface(name, style),
       m_chain(std::move(chain))
 {
 }
 
-float FallbackTypeface::getAscent() const
-{
-    return m_chain.empty() ? 0.8f : m_chain.front().typeface->getAscent();
-}
+float FallbackTypeface::getAscent() const { return m_chain.empty() ? 0.8f : m_chain.front().typeface->getAscent(); }
 
-float FallbackTypeface::getDescent() const
-{
-    return m_chain.empty() ? 0.2f : m_chain.front().typeface->getDescent();
-}
+float FallbackTypeface::getDescent() const { return m_chain.empty() ? 0.2f : m_chain.front().typeface->getDescent(); }
 
 float FallbackTypeface::getHeightToPointsFactor() const
 {
@@ -49,7 +42,7 @@ int FallbackTypeface::findFaceFor(juce::juce_wchar c) const
 
     for (size_t i = 0; i < m_chain.size(); ++i)
         if (m_chain[i].hasGlyph(c))
-            return (int) i;
+            return (int)i;
 
     return 0;
 }
@@ -67,7 +60,7 @@ std::vector<FallbackTypeface::Run> FallbackTypeface::splitIntoRuns(const juce::S
 {
     std::vector<Run> runs;
 
-    for (auto p = text.getCharPointer(); ! p.isEmpty();)
+    for (auto p = text.getCharPointer(); !p.isEmpty();)
     {
         const juce::juce_wchar c = p.getAndAdvance();
         const int face = findFaceFor(c);
@@ -91,7 +84,7 @@ float FallbackTypeface::getStringWidth(const juce::String& text)
     float width = 0.0f;
 
     for (const auto& run : splitIntoRuns(text))
-        width += m_chain[(size_t) run.face].typeface->getStringWidth(run.text);
+        width += m_chain[(size_t)run.face].typeface->getStringWidth(run.text);
 
     return width;
 }
@@ -119,7 +112,7 @@ void FallbackTypeface::getGlyphPositions(const juce::String& text, juce::Array<i
     {
         juce::Array<int> runGlyphs;
         juce::Array<float> runOffsets;
-        m_chain[(size_t) run.face].typeface->getGlyphPositions(run.text, runGlyphs, runOffsets);
+        m_chain[(size_t)run.face].typeface->getGlyphPositions(run.text, runGlyphs, runOffsets);
 
         for (int i = 0; i < runGlyphs.size(); ++i)
         {
@@ -139,7 +132,7 @@ bool FallbackTypeface::decode(int glyphNumber, int& face, int& faceGlyph) const
 
     face = glyphNumber >> kGlyphBits;
     faceGlyph = glyphNumber & kGlyphMask;
-    return face < (int) m_chain.size();
+    return face < (int)m_chain.size();
 }
 
 bool FallbackTypeface::getOutlineForGlyph(int glyphNumber, juce::Path& path)
@@ -147,21 +140,20 @@ bool FallbackTypeface::getOutlineForGlyph(int glyphNumber, juce::Path& path)
     DepthGuard guard;
     int face = 0, faceGlyph = 0;
 
-    if (guard.isNested() || ! decode(glyphNumber, face, faceGlyph))
+    if (guard.isNested() || !decode(glyphNumber, face, faceGlyph))
         return false;
 
-    return m_chain[(size_t) face].typeface->getOutlineForGlyph(faceGlyph, path);
+    return m_chain[(size_t)face].typeface->getOutlineForGlyph(faceGlyph, path);
 }
 
-juce::EdgeTable* FallbackTypeface::getEdgeTableForGlyph(int glyphNumber,
-                                                        const juce::AffineTransform& transform,
+juce::EdgeTable* FallbackTypeface::getEdgeTableForGlyph(int glyphNumber, const juce::AffineTransform& transform,
                                                         float fontHeight)
 {
     DepthGuard guard;
     int face = 0, faceGlyph = 0;
 
-    if (guard.isNested() || ! decode(glyphNumber, face, faceGlyph))
+    if (guard.isNested() || !decode(glyphNumber, face, faceGlyph))
         return nullptr;
 
-    return m_chain[(size_t) face].typeface->getEdgeTableForGlyph(faceGlyph, transform, fontHeight);
+    return m_chain[(size_t)face].typeface->getEdgeTableForGlyph(faceGlyph, transform, fontHeight);
 }

@@ -23,7 +23,7 @@ public:
     {
         juce::Typeface::Ptr typeface;
         std::function<bool(juce::juce_wchar)> hasGlyph; // the member's character coverage
-        juce::String source;                      // where the member comes from, for diagnostics
+        juce::String source;                            // where the member comes from, for diagnostics
     };
 
     FallbackTypeface(const juce::String& name, const juce::String& style, std::vector<Face> chain);
@@ -32,14 +32,13 @@ public:
     float getDescent() const override;
     float getHeightToPointsFactor() const override;
     float getStringWidth(const juce::String& text) override;
-    void getGlyphPositions(const juce::String& text, juce::Array<int>& glyphs,
-                           juce::Array<float>& xOffsets) override;
+    void getGlyphPositions(const juce::String& text, juce::Array<int>& glyphs, juce::Array<float>& xOffsets) override;
     bool getOutlineForGlyph(int glyphNumber, juce::Path& path) override;
     juce::EdgeTable* getEdgeTableForGlyph(int glyphNumber, const juce::AffineTransform& transform,
                                           float fontHeight) override;
 
-    int getNumFaces() const noexcept { return (int) m_chain.size(); }
-    const Face& getFace(int index) const { return m_chain.at((size_t) index); }
+    int getNumFaces() const noexcept { return (int)m_chain.size(); }
+    const Face& getFace(int index) const { return m_chain.at((size_t)index); }
     // Index of the member that draws c: the first that has it, else 0; -1 for an empty chain.
     int findFaceFor(juce::juce_wchar c) const;
     // Whether some member has a glyph for c.

@@ -28,8 +28,7 @@ juce::String FontResolver::languageHintFor(const juce::String& family)
 
 juce::Typeface::Ptr FontResolver::resolve(const juce::String& family, bool bold, bool italic)
 {
-    const juce::String style = bold ? (italic ? "Bold Italic" : "Bold")
-                                    : (italic ? "Italic" : "Regular");
+    const juce::String style = bold ? (italic ? "Bold Italic" : "Bold") : (italic ? "Italic" : "Regular");
     const juce::String key = family + "\n" + style;
 
     const juce::ScopedLock sl(m_lock);

@@ -36,13 +36,12 @@ private:
     // The platform part (FontResolver_<platform>.cpp): the ordered chain for one request,
     // called with m_lock held.
     struct Platform;
-    std::vector<FallbackTypeface::Face> buildChain(const juce::String& family,
-                                                   const juce::String& language, bool bold,
+    std::vector<FallbackTypeface::Face> buildChain(const juce::String& family, const juce::String& language, bool bold,
                                                    bool italic);
 
     juce::CriticalSection m_lock;
     std::map<juce::String, juce::Typeface::Ptr> m_cache; // key: family, style
-    std::unique_ptr<Platform> m_pPlatform; // created by the first buildChain
+    std::unique_ptr<Platform> m_pPlatform;               // created by the first buildChain
 
     JUCE_DECLARE_NON_COPYABLE(FontResolver)
 };

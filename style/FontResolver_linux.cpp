@@ -36,11 +36,10 @@ juce::Typeface::Ptr createByName(const juce::StringArray& families, const juce::
 
         for (const auto& style : styles)
         {
-            if (! known.contains(style, true))
+            if (!known.contains(style, true))
                 continue;
 
-            juce::Typeface::Ptr typeface =
-                juce::Typeface::createSystemTypefaceFor(juce::Font(family, style, 1.0f));
+            juce::Typeface::Ptr typeface = juce::Typeface::createSystemTypefaceFor(juce::Font(family, style, 1.0f));
 
             // JUCE leaves the name empty when it could not open the face.
             if (typeface != nullptr && typeface->getName().isNotEmpty())
@@ -65,7 +64,7 @@ juce::Typeface::Ptr createFromFile(const juce::File& file)
 {
     juce::MemoryBlock data;
 
-    if (! file.loadFileAsData(data))
+    if (!file.loadFileAsData(data))
         return nullptr;
 
     juce::Typeface::Ptr typeface = juce::Typeface::createSystemTypefaceFor(data.getData(), data.getSize());
@@ -118,8 +117,8 @@ struct FontResolver::Platform
         FcCharSet* charset = nullptr;
 
         // JUCE draws outlines only: bitmap and colour-bitmap fonts cannot serve.
-        if (! getBool(font, FC_OUTLINE, true) || getBool(font, FC_COLOR, false)
-            || FcPatternGetCharSet(font, FC_CHARSET, 0, &charset) != FcResultMatch)
+        if (!getBool(font, FC_OUTLINE, true) || getBool(font, FC_COLOR, false) ||
+            FcPatternGetCharSet(font, FC_CHARSET, 0, &charset) != FcResultMatch)
             return {};
 
         juce::Typeface::Ptr typeface = createByName(getStrings(font, FC_FAMILY), getStrings(font, FC_STYLE));
@@ -137,9 +136,8 @@ struct FontResolver::Platform
 
         FallbackTypeface::Face face;
         face.typeface = typeface;
-        face.hasGlyph = [coverage](juce::juce_wchar c) {
-            return FcCharSetHasChar(coverage.get(), (FcChar32) c) != FcFalse;
-        };
+        face.hasGlyph = [coverage](juce::juce_wchar c)
+        { return FcCharSetHasChar(coverage.get(), (FcChar32)c) != FcFalse; };
         face.source = typeface->getName() + " " + typeface->getStyle() + " (" + path + ")";
         return face;
     }
@@ -152,8 +150,7 @@ FontResolver::FontResolver() = default;
 
 FontResolver::~FontResolver() = default;
 
-std::vector<FallbackTypeface::Face> FontResolver::buildChain(const juce::String& family,
-                                                             const juce::String& language,
+std::vector<FallbackTypeface::Face> FontResolver::buildChain(const juce::String& family, const juce::String& language,
                                                              bool bold, bool italic)
 {
     std::vector<FallbackTypeface::Face> chain;

@@ -2,7 +2,4 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
-bool isReturnKeyCurrentlyDown()
-{
-    return juce::KeyPress::isKeyCurrentlyDown(juce::KeyPress::returnKey);
-}
+bool isReturnKeyCurrentlyDown() { return juce::KeyPress::isKeyCurrentlyDown(juce::KeyPress::returnKey); }

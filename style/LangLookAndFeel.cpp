@@ -12,9 +12,7 @@ const juce::Colour kHighlight(0xFF000040);
 constexpr float kLanguageFontHeight = 17.0f;
 } // namespace
 
-LangLookAndFeel::LangLookAndFeel() : m_pFontResolver(std::make_unique<FontResolver>())
-{
-}
+LangLookAndFeel::LangLookAndFeel() : m_pFontResolver(std::make_unique<FontResolver>()) {}
 
 LangLookAndFeel::~LangLookAndFeel()
 {
@@ -43,10 +41,9 @@ juce::Typeface::Ptr LangLookAndFeel::getTypefaceForFont(const juce::Font& font)
     return m_pFontResolver->resolve(family, font.isBold(), font.isItalic());
 }
 
-void LangLookAndFeel::drawPopupMenuItem(juce::Graphics& g, const juce::Rectangle<int>& area,
-                                        bool isSeparator, bool isActive, bool isHighlighted,
-                                        bool isTicked, bool hasSubMenu, const juce::String& text,
-                                        const juce::String& shortcutKeyText,
+void LangLookAndFeel::drawPopupMenuItem(juce::Graphics& g, const juce::Rectangle<int>& area, bool isSeparator,
+                                        bool isActive, bool isHighlighted, bool isTicked, bool hasSubMenu,
+                                        const juce::String& text, const juce::String& shortcutKeyText,
                                         const juce::Drawable* icon, const juce::Colour* textColour)
 {
     if (isSeparator)
@@ -69,7 +66,7 @@ void LangLookAndFeel::drawPopupMenuItem(juce::Graphics& g, const juce::Rectangle
     }
 
     // Only the text, tick, icon and arrow fade; the highlight is already drawn.
-    if (! isActive)
+    if (!isActive)
         g.setOpacity(0.3f);
 
     const juce::Font font = getItemFont(text, area.getHeight());
@@ -79,8 +76,7 @@ void LangLookAndFeel::drawPopupMenuItem(juce::Graphics& g, const juce::Rectangle
 
     if (icon != nullptr)
     {
-        icon->drawWithin(g, iconArea,
-                         juce::RectanglePlacement::centred | juce::RectanglePlacement::onlyReduceInSize,
+        icon->drawWithin(g, iconArea, juce::RectanglePlacement::centred | juce::RectanglePlacement::onlyReduceInSize,
                          1.0f);
     }
     else if (isTicked)
@@ -131,7 +127,7 @@ juce::Font LangLookAndFeel::getItemFont(const juce::String& text, int itemHeight
         }
     }
 
-    const float maxHeight = (float) itemHeight / 1.3f;
+    const float maxHeight = (float)itemHeight / 1.3f;
 
     if (font.getHeight() > maxHeight)
         font.setHeight(maxHeight);
@@ -143,8 +139,8 @@ void LangLookAndFeel::drawSubMenuArrow(juce::Graphics& g, juce::Rectangle<int>& 
 {
     // Sized by the menu font, not by the item's (possibly language) font.
     const float arrowH = 0.6f * getPopupMenuFont().getAscent();
-    const float x = (float) r.removeFromRight((int) arrowH).getX();
-    const float midY = (float) r.getCentreY();
+    const float x = (float)r.removeFromRight((int)arrowH).getX();
+    const float midY = (float)r.getCentreY();
 
     juce::Path p;
     p.addTriangle(x, midY - arrowH * 0.5f, x, midY + arrowH * 0.5f, x + arrowH * 0.6f, midY);
@@ -157,8 +153,8 @@ juce::Font LangLookAndFeel::getComboBoxFont(juce::ComboBox& box)
 
     // Item ids are language + 1; no selection (id 0) gives an out-of-range language, for which
     // the text service returns its empty name.
-    const auto language = (LangIdTable_t) (box.getSelectedId() - 1);
-    const float height = juce::jmin((float) box.getHeight() * 0.85f, 15.0f);
+    const auto language = (LangIdTable_t)(box.getSelectedId() - 1);
+    const float height = juce::jmin((float)box.getHeight() * 0.85f, 15.0f);
 
     return juce::Font(texts->getFont(language), height, juce::Font::plain);
 }

@@ -28,10 +28,10 @@ public:
     LangLookAndFeel();
     ~LangLookAndFeel() override;
 
-    void drawPopupMenuItem(juce::Graphics& g, const juce::Rectangle<int>& area, bool isSeparator,
-                           bool isActive, bool isHighlighted, bool isTicked, bool hasSubMenu,
-                           const juce::String& text, const juce::String& shortcutKeyText,
-                           const juce::Drawable* icon, const juce::Colour* textColour) override;
+    void drawPopupMenuItem(juce::Graphics& g, const juce::Rectangle<int>& area, bool isSeparator, bool isActive,
+                           bool isHighlighted, bool isTicked, bool hasSubMenu, const juce::String& text,
+                           const juce::String& shortcutKeyText, const juce::Drawable* icon,
+                           const juce::Colour* textColour) override;
     juce::Font getComboBoxFont(juce::ComboBox& box) override;
     juce::Typeface::Ptr getTypefaceForFont(const juce::Font& font) override;
 

@@ -7,13 +7,12 @@ const juce::Colour kFillMiddle(0xFF646464);
 const juce::Colour kFillBottom(0xFF6C6C6C);
 } // namespace
 
-void ProgressLookAndFeel::drawProgressBar(juce::Graphics& g, juce::ProgressBar& bar, int width,
-                                          int height, double progress,
-                                          const juce::String& textToShow)
+void ProgressLookAndFeel::drawProgressBar(juce::Graphics& g, juce::ProgressBar& bar, int width, int height,
+                                          double progress, const juce::String& textToShow)
 {
     g.fillAll(bar.findColour(juce::ProgressBar::backgroundColourId, false));
 
-    const float fillHeight = (float) (height - 4);
+    const float fillHeight = (float)(height - 4);
     juce::ColourGradient gradient(kFillTop, 2.0f, 2.0f, kFillBottom, 2.0f, fillHeight, false);
     gradient.addColour(0.0, kFillTop);
     gradient.addColour(0.5, kFillMiddle);
@@ -26,12 +25,12 @@ void ProgressLookAndFeel::drawProgressBar(juce::Graphics& g, juce::ProgressBar& 
 
     // A bar narrower than 4 pixels leaves a negative width; it fills nothing either way.
     if (fillWidth > 0.0 && fillHeight > 0.0f)
-        g.fillRect(2.0f, 2.0f, (float) fillWidth, fillHeight);
+        g.fillRect(2.0f, 2.0f, (float)fillWidth, fillHeight);
 
     if (textToShow.isNotEmpty())
     {
         g.setColour(juce::Colours::white);
-        g.setFont((float) height * 0.8f);
+        g.setFont((float)height * 0.8f);
         g.drawText(textToShow, 0, 0, width, height, juce::Justification::centred, false);
     }
 }

@@ -12,6 +12,6 @@
 class ProgressLookAndFeel : public juce::LookAndFeel_V2
 {
 public:
-    void drawProgressBar(juce::Graphics& g, juce::ProgressBar& bar, int width, int height,
-                         double progress, const juce::String& textToShow) override;
+    void drawProgressBar(juce::Graphics& g, juce::ProgressBar& bar, int width, int height, double progress,
+                         const juce::String& textToShow) override;
 };

@@ -62,10 +62,7 @@ const juce::String& TxtLoader::getString(StrIdTable_t strId) const
     return (strId >= STRID_NULL_STR && strId < STRID_MAX) ? m_str[strId] : m_nullStr;
 }
 
-const juce::String& TxtLoader::getFont() const
-{
-    return getFont(m_langId);
-}
+const juce::String& TxtLoader::getFont() const { return getFont(m_langId); }
 
 const juce::String& TxtLoader::getFont(LangIdTable_t langId) const
 {
@@ -82,8 +79,7 @@ LangIdTable_t TxtLoader::chkLocale()
     for (bool& enabled : m_bLangEnable)
         enabled = true;
 
-    CFPropertyListRef value =
-        CFPreferencesCopyAppValue(CFSTR("AppleLanguages"), kCFPreferencesCurrentApplication);
+    CFPropertyListRef value = CFPreferencesCopyAppValue(CFSTR("AppleLanguages"), kCFPreferencesCurrentApplication);
     if (value == nullptr)
         return LANG_EN;
 
@@ -113,8 +109,8 @@ LangIdTable_t TxtLoader::langFromEntry(CFTypeRef entry)
     if (entry == nullptr || CFGetTypeID(entry) != CFStringGetTypeID())
         return LANG_MAX;
 
-    CFStringRef identifier = CFLocaleCreateCanonicalLocaleIdentifierFromString(
-        kCFAllocatorDefault, static_cast<CFStringRef>(entry));
+    CFStringRef identifier =
+        CFLocaleCreateCanonicalLocaleIdentifierFromString(kCFAllocatorDefault, static_cast<CFStringRef>(entry));
     if (identifier == nullptr)
         return LANG_MAX;
 
@@ -123,8 +119,7 @@ LangIdTable_t TxtLoader::langFromEntry(CFTypeRef entry)
     // whatever the buffer held before.
     char buffer[16];
     std::memset(buffer, 0, sizeof(buffer));
-    const bool converted =
-        CFStringGetCString(identifier, buffer, sizeof(buffer), kCFStringEncodingASCII);
+    const bool converted = CFStringGetCString(identifier, buffer, sizeof(buffer), kCFStringEncodingASCII);
     CFRelease(identifier);
     if (!converted)
         return LANG_MAX;
@@ -144,20 +139,11 @@ void TxtLoader::Load(FlgTable_t flag)
 {
     switch (flag)
     {
-    case FLG_FONT_WIN:
-        copyTable(StrRes::DEFAULT_FONT_WIN, m_font);
-        break;
-    case FLG_FONT_MAC:
-        copyTable(StrRes::DEFAULT_FONT_MAC, m_font);
-        break;
-    case FLG_LANGUAGE:
-        copyTable(StrRes::LANGUAGE_SELECTION, m_langName);
-        break;
-    case FLG_STRING:
-        loadStrings();
-        break;
-    default:
-        break;
+        case FLG_FONT_WIN: copyTable(StrRes::DEFAULT_FONT_WIN, m_font); break;
+        case FLG_FONT_MAC: copyTable(StrRes::DEFAULT_FONT_MAC, m_font); break;
+        case FLG_LANGUAGE: copyTable(StrRes::LANGUAGE_SELECTION, m_langName); break;
+        case FLG_STRING: loadStrings(); break;
+        default: break;
     }
 }
 

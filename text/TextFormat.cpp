@@ -44,19 +44,16 @@ private:
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 } // namespace
 
-juce::String TextFormat::format(const juce::String& templ, const juce::String& arg0,
-                                const juce::String& arg1, const juce::String& arg2,
-                                const juce::String& arg3)
+juce::String TextFormat::format(const juce::String& templ, const juce::String& arg0, const juce::String& arg1,
+                                const juce::String& arg2, const juce::String& arg3)
 {
     char buffer[bufferSize];
-    const char* const args[maxArgs] = { arg0.toRawUTF8(), arg1.toRawUTF8(), arg2.toRawUTF8(),
-                                        arg3.toRawUTF8() };
+    const char* const args[maxArgs] = { arg0.toRawUTF8(), arg1.toRawUTF8(), arg2.toRawUTF8(), arg3.toRawUTF8() };
     const std::size_t length = formatInto(buffer, templ.toRawUTF8(), args);
     return juce::String::fromUTF8(buffer, static_cast<int>(length));
 }
 
-std::size_t TextFormat::formatInto(char (&out)[bufferSize], const char* templ,
-                                   const char* const (&args)[maxArgs])
+std::size_t TextFormat::formatInto(char (&out)[bufferSize], const char* templ, const char* const (&args)[maxArgs])
 {
     BoundedWriter writer(out, bufferSize - 1);
     int nextArg = 0;

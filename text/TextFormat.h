@@ -22,16 +22,13 @@ public:
     static constexpr std::size_t bufferSize = 256;
     static constexpr int maxArgs = 4;
 
-    static juce::String format(const juce::String& templ,
-                               const juce::String& arg0 = juce::String(),
-                               const juce::String& arg1 = juce::String(),
-                               const juce::String& arg2 = juce::String(),
+    static juce::String format(const juce::String& templ, const juce::String& arg0 = juce::String(),
+                               const juce::String& arg1 = juce::String(), const juce::String& arg2 = juce::String(),
                                const juce::String& arg3 = juce::String());
 
     // Byte-level form: templ and args are zero-terminated UTF-8 (args may be null). Writes a
     // zero-terminated result into out and returns its length in bytes (at most bufferSize - 1).
-    static std::size_t formatInto(char (&out)[bufferSize], const char* templ,
-                                  const char* const (&args)[maxArgs]);
+    static std::size_t formatInto(char (&out)[bufferSize], const char* templ, const char* const (&args)[maxArgs]);
 
 private:
     // Length of the longest prefix of text[0..length) that does not end inside a UTF-8 character.

@@ -21,7 +21,7 @@ namespace
 struct Delivered
 {
     int reports = 0;
-    uint8_t buffer[64] {};
+    uint8_t buffer[64]{};
 };
 
 testsupport::UmockdevHidTestbed& testbed()
@@ -30,87 +30,94 @@ testsupport::UmockdevHidTestbed& testbed()
     return instance;
 }
 
-double percentile (std::vector<double> samples, double fraction)
+double percentile(std::vector<double> samples, double fraction)
 {
     if (samples.empty())
         return 0.0;
-    std::sort (samples.begin(), samples.end());
-    return samples[std::min (samples.size() - 1, (size_t) (fraction * (double) samples.size()))];
+    std::sort(samples.begin(), samples.end());
+    return samples[std::min(samples.size() - 1, (size_t)(fraction * (double)samples.size()))];
 }
 
-void EchoRoundTrip (benchmark::State& state)
+void EchoRoundTrip(benchmark::State& state)
 {
-    const auto id = testbed().addDevice ({});
-    testbed().setReportHandler (id, [] (const uint8_t* report, size_t length) {
-        testsupport::OutputReportOutcome echo;
-        echo.reply.emplace();
-        std::copy (report, report + std::min<size_t> (length, 64), echo.reply->begin());
-        return echo;
-    });
+    const auto id = testbed().addDevice({});
+    testbed().setReportHandler(id,
+                               [](const uint8_t* report, size_t length)
+                               {
+                                   testsupport::OutputReportOutcome echo;
+                                   echo.reply.emplace();
+                                   std::copy(report, report + std::min<size_t>(length, 64), echo.reply->begin());
+                                   return echo;
+                               });
 
-    IOHIDManagerRef manager = IOHIDManagerCreate (kCFAllocatorDefault, kIOHIDOptionsTypeNone);
-    IOHIDManagerSetDeviceMatchingMultiple (manager, nullptr);
-    IOHIDManagerOpen (manager, kIOHIDOptionsTypeNone);
-    CFSetRef devices = IOHIDManagerCopyDevices (manager);
+    IOHIDManagerRef manager = IOHIDManagerCreate(kCFAllocatorDefault, kIOHIDOptionsTypeNone);
+    IOHIDManagerSetDeviceMatchingMultiple(manager, nullptr);
+    IOHIDManagerOpen(manager, kIOHIDOptionsTypeNone);
+    CFSetRef devices = IOHIDManagerCopyDevices(manager);
     if (devices == nullptr)
     {
-        state.SkipWithError ("no emulated device");
-        CFRelease (manager);
+        state.SkipWithError("no emulated device");
+        CFRelease(manager);
         return;
     }
     IOHIDDeviceRef device = nullptr;
-    CFSetApplyFunction (devices, [] (const void* value, void* context) { *static_cast<IOHIDDeviceRef*> (context) = (IOHIDDeviceRef) value; }, &device);
-    CFRelease (devices);
+    CFSetApplyFunction(
+        devices,
+        [](const void* value, void* context) { *static_cast<IOHIDDeviceRef*>(context) = (IOHIDDeviceRef)value; },
+        &device);
+    CFRelease(devices);
 
     Delivered delivered;
-    IOHIDDeviceRegisterInputReportCallback (
+    IOHIDDeviceRegisterInputReportCallback(
         device, delivered.buffer, sizeof delivered.buffer,
-        [] (void* context, IOReturn, void*, IOHIDReportType, uint32_t, uint8_t*, CFIndex) { static_cast<Delivered*> (context)->reports++; },
+        [](void* context, IOReturn, void*, IOHIDReportType, uint32_t, uint8_t*, CFIndex)
+        { static_cast<Delivered*>(context)->reports++; },
         &delivered);
-    IOHIDDeviceScheduleWithRunLoop (device, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+    IOHIDDeviceScheduleWithRunLoop(device, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
 
-    std::vector<uint8_t> report (64);
+    std::vector<uint8_t> report(64);
     std::vector<double> microseconds;
     for (auto _ : state)
     {
         report[0] = 0xF0;
-        report[1] = (uint8_t) microseconds.size();
+        report[1] = (uint8_t)microseconds.size();
         const int before = delivered.reports;
         const auto start = std::chrono::steady_clock::now();
-        if (IOHIDDeviceSetReport (device, kIOHIDReportTypeOutput, 0, report.data(), 64) != kIOReturnSuccess)
+        if (IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 0, report.data(), 64) != kIOReturnSuccess)
         {
-            state.SkipWithError ("SetReport failed");
+            state.SkipWithError("SetReport failed");
             break;
         }
         while (delivered.reports == before)
-            CFRunLoopRunInMode (kCFRunLoopDefaultMode, 1.0, true);
-        microseconds.push_back (std::chrono::duration<double, std::micro> (std::chrono::steady_clock::now() - start).count());
+            CFRunLoopRunInMode(kCFRunLoopDefaultMode, 1.0, true);
+        microseconds.push_back(
+            std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
     }
-    state.counters["median_us"] = percentile (microseconds, 0.5);
-    state.counters["p99_us"] = percentile (microseconds, 0.99);
-    std::printf ("round trips: %zu  median %.1f us  99th percentile %.1f us\n", microseconds.size(), percentile (microseconds, 0.5),
-                 percentile (microseconds, 0.99));
+    state.counters["median_us"] = percentile(microseconds, 0.5);
+    state.counters["p99_us"] = percentile(microseconds, 0.99);
+    std::printf("round trips: %zu  median %.1f us  99th percentile %.1f us\n", microseconds.size(),
+                percentile(microseconds, 0.5), percentile(microseconds, 0.99));
 
-    IOHIDDeviceUnscheduleFromRunLoop (device, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
-    CFRelease (manager);
-    testbed().removeDevice (id);
+    IOHIDDeviceUnscheduleFromRunLoop(device, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+    CFRelease(manager);
+    testbed().removeDevice(id);
 }
 } // namespace
 
-BENCHMARK (EchoRoundTrip)->Iterations (5000)->Unit (benchmark::kMicrosecond);
+BENCHMARK(EchoRoundTrip)->Iterations(5000)->Unit(benchmark::kMicrosecond);
 
-int main (int argc, char** argv)
+int main(int argc, char** argv)
 {
-    if (! testsupport::UmockdevHidTestbed::available())
+    if (!testsupport::UmockdevHidTestbed::available())
     {
-        std::vector<char*> args { const_cast<char*> ("umockdev-wrapper") };
-        args.insert (args.end(), argv, argv + argc);
-        args.push_back (nullptr);
-        execvp ("umockdev-wrapper", args.data());
-        std::perror ("umockdev-wrapper");
+        std::vector<char*> args{ const_cast<char*>("umockdev-wrapper") };
+        args.insert(args.end(), argv, argv + argc);
+        args.push_back(nullptr);
+        execvp("umockdev-wrapper", args.data());
+        std::perror("umockdev-wrapper");
         return 1;
     }
-    benchmark::Initialize (&argc, argv);
+    benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

@@ -31,17 +31,17 @@ FailPlan managerCreatePlan, arrayCreatePlan, dictionaryCreatePlan, numberCreateP
     extern "C" Result __real_##mangled params;                                                                         \
     extern "C" Result __wrap_##mangled params { return plan.failsNow() ? nullptr : __real_##mangled args; }
 
-HID_TEST_WRAP (IOHIDManagerRef, _Z18IOHIDManagerCreatePK13__CFAllocatorj, managerCreatePlan,
-               (CFAllocatorRef a, IOOptionBits o), (a, o))
-HID_TEST_WRAP (CFMutableArrayRef, _Z20CFArrayCreateMutablePK13__CFAllocatorlPK16CFArrayCallBacks, arrayCreatePlan,
-               (CFAllocatorRef a, CFIndex n, const CFArrayCallBacks* c), (a, n, c))
-HID_TEST_WRAP (CFMutableDictionaryRef,
-               _Z25CFDictionaryCreateMutablePK13__CFAllocatorlPK24CFDictionaryKeyCallBacksPK26CFDictionaryValueCallBacks,
-               dictionaryCreatePlan,
-               (CFAllocatorRef a, CFIndex n, const CFDictionaryKeyCallBacks* k, const CFDictionaryValueCallBacks* v),
-               (a, n, k, v))
-HID_TEST_WRAP (CFNumberRef, _Z14CFNumberCreatePK13__CFAllocatorlPKv, numberCreatePlan,
-               (CFAllocatorRef a, CFNumberType t, const void* v), (a, t, v))
+HID_TEST_WRAP(IOHIDManagerRef, _Z18IOHIDManagerCreatePK13__CFAllocatorj, managerCreatePlan,
+              (CFAllocatorRef a, IOOptionBits o), (a, o))
+HID_TEST_WRAP(CFMutableArrayRef, _Z20CFArrayCreateMutablePK13__CFAllocatorlPK16CFArrayCallBacks, arrayCreatePlan,
+              (CFAllocatorRef a, CFIndex n, const CFArrayCallBacks* c), (a, n, c))
+HID_TEST_WRAP(CFMutableDictionaryRef,
+              _Z25CFDictionaryCreateMutablePK13__CFAllocatorlPK24CFDictionaryKeyCallBacksPK26CFDictionaryValueCallBacks,
+              dictionaryCreatePlan,
+              (CFAllocatorRef a, CFIndex n, const CFDictionaryKeyCallBacks* k, const CFDictionaryValueCallBacks* v),
+              (a, n, k, v))
+HID_TEST_WRAP(CFNumberRef, _Z14CFNumberCreatePK13__CFAllocatorlPKv, numberCreatePlan,
+              (CFAllocatorRef a, CFNumberType t, const void* v), (a, t, v))
 
 namespace
 {
@@ -60,7 +60,10 @@ struct UnreachableSource : platform::HidDeviceSource
     std::vector<platform::HidDeviceDescription> enumerate() override { return {}; }
     int eventFd() const override { return -1; }
     std::vector<Event> readEvents() override { return {}; }
-    std::shared_ptr<platform::HidConnection> open (const platform::HidDeviceDescription&, std::string&) override { return {}; }
+    std::shared_ptr<platform::HidConnection> open(const platform::HidDeviceDescription&, std::string&) override
+    {
+        return {};
+    }
 };
 
 class HidDiagnosticsTest : public ::testing::Test
@@ -70,89 +73,89 @@ protected:
     void TearDown() override
     {
         managerCreatePlan = arrayCreatePlan = dictionaryCreatePlan = numberCreatePlan = FailPlan();
-        platform::setHidDeviceSourceFactory ({});
+        platform::setHidDeviceSourceFactory({});
         hidtest::resetHidGlobals();
     }
 
-    std::string addDevice (uint32_t page, uint32_t usage)
+    std::string addDevice(uint32_t page, uint32_t usage)
     {
-        platform::HidDeviceDescription device = FakeHidSource::qel720 (0x01000000 + page);
+        platform::HidDeviceDescription device = FakeHidSource::qel720(0x01000000 + page);
         device.primaryUsagePage = page;
         device.primaryUsage = usage;
-        return fake.addDevice (device);
+        return fake.addDevice(device);
     }
 
     // The dictionary's entries, e.g. "page=1 usage=6".
-    static std::string describe (CFDictionaryRef dict)
+    static std::string describe(CFDictionaryRef dict)
     {
-        const std::pair<CFStringRef, const char*> keys[] = { { CFSTR ("PrimaryUsagePage"), "page" },
-                                                             { CFSTR ("PrimaryUsage"), "usage" } };
+        const std::pair<CFStringRef, const char*> keys[] = { { CFSTR("PrimaryUsagePage"), "page" },
+                                                             { CFSTR("PrimaryUsage"), "usage" } };
         std::string text;
         for (auto [key, name] : keys)
         {
             int value = -1;
-            if (auto number = (CFNumberRef) CFDictionaryGetValue (dict, key))
-                if (CFNumberGetValue (number, kCFNumberIntType, &value))
-                    text += std::string (text.empty() ? "" : " ") + name + "=" + std::to_string (value);
+            if (auto number = (CFNumberRef)CFDictionaryGetValue(dict, key))
+                if (CFNumberGetValue(number, kCFNumberIntType, &value))
+                    text += std::string(text.empty() ? "" : " ") + name + "=" + std::to_string(value);
         }
         return text;
     }
 
-    static CFIndex listedCount() { return gDeviceCFArrayRef == nullptr ? 0 : CFArrayGetCount (gDeviceCFArrayRef); }
+    static CFIndex listedCount() { return gDeviceCFArrayRef == nullptr ? 0 : CFArrayGetCount(gDeviceCFArrayRef); }
 
     FakeHidSource fake;
 };
 
-TEST_F (HidDiagnosticsTest, ManagerThatCannotBeCreatedOrOpenedIsReportedAndLeavesTheLinkUnconnected)
+TEST_F(HidDiagnosticsTest, ManagerThatCannotBeCreatedOrOpenedIsReportedAndLeavesTheLinkUnconnected)
 {
     managerCreatePlan.failAt = 0;
     CaptureStderr();
-    EXPECT_FALSE (HIDBuildDeviceList (0, 0));
-    EXPECT_EQ (GetCapturedStderr(), kBuild + kCouldnt + " create a IOHIDManager.");
-    EXPECT_EQ (gIOHIDManagerRef, nullptr);
+    EXPECT_FALSE(HIDBuildDeviceList(0, 0));
+    EXPECT_EQ(GetCapturedStderr(), kBuild + kCouldnt + " create a IOHIDManager.");
+    EXPECT_EQ(gIOHIDManagerRef, nullptr);
 
-    addDevice (0xFF00, 1);
-    platform::setHidDeviceSourceFactory ([] { return std::make_unique<UnreachableSource>(); });
+    addDevice(0xFF00, 1);
+    platform::setHidDeviceSourceFactory([] { return std::make_unique<UnreachableSource>(); });
     const std::string message = kBuild + kCouldnt + " open IOHIDManager.";
     CaptureStderr();
-    EXPECT_FALSE (HIDBuildDeviceList (0, 0));
-    EXPECT_EQ (GetCapturedStderr(), message);
-    EXPECT_NE (gIOHIDManagerRef, nullptr); // kept, unopened
-    EXPECT_EQ (gDeviceCFArrayRef, nullptr);
+    EXPECT_FALSE(HIDBuildDeviceList(0, 0));
+    EXPECT_EQ(GetCapturedStderr(), message);
+    EXPECT_NE(gIOHIDManagerRef, nullptr); // kept, unopened
+    EXPECT_EQ(gDeviceCFArrayRef, nullptr);
     hidtest::resetHidGlobals();
 
     hidtest::RecordingHandler client;
     HidCtrl ctrl;
     CaptureStderr();
-    EXPECT_EQ (ctrl.initialize (&client, 1), 0);
-    EXPECT_EQ (GetCapturedStderr(), message);
-    EXPECT_NE (ctrl.m_pHidUtil, nullptr);
-    EXPECT_EQ (ctrl.m_bConnected, 0);
+    EXPECT_EQ(ctrl.initialize(&client, 1), 0);
+    EXPECT_EQ(GetCapturedStderr(), message);
+    EXPECT_NE(ctrl.m_pHidUtil, nullptr);
+    EXPECT_EQ(ctrl.m_bConnected, 0);
 }
 
-TEST_F (HidDiagnosticsTest, MatchingThatCannotBeMadeIsReportedAndWidensOrLeavesOutThePairs)
+TEST_F(HidDiagnosticsTest, MatchingThatCannotBeMadeIsReportedAndWidensOrLeavesOutThePairs)
 {
-    addDevice (1, 2);
-    addDevice (0xFF00, 1);
+    addDevice(1, 2);
+    addDevice(0xFF00, 1);
     arrayCreatePlan.failAt = 0;
     CaptureStderr();
-    EXPECT_TRUE (HIDBuildDeviceList (1, 2));
-    EXPECT_EQ (GetCapturedStderr(), kBuild + kCouldnt + " create a matching array.");
-    EXPECT_EQ (listedCount(), 2); // without an array every device matches
+    EXPECT_TRUE(HIDBuildDeviceList(1, 2));
+    EXPECT_EQ(GetCapturedStderr(), kBuild + kCouldnt + " create a matching array.");
+    EXPECT_EQ(listedCount(), 2); // without an array every device matches
 
     const UInt32 pages[] = { 1, 0xFF00 };
     const UInt32 usages[] = { 2, 1 };
     dictionaryCreatePlan.failAt = 0;
     CaptureStderr();
-    EXPECT_TRUE (HIDBuildMultiDeviceList (pages, usages, 2));
-    EXPECT_EQ (GetCapturedStderr(), kDictionary + "CFDictionaryCreateMutable failed." + kBuild + kCouldnt
-                                        + " create a matching dictionary.");
-    ASSERT_EQ (listedCount(), 1);
-    EXPECT_EQ (IOHIDDevice_GetLocationID ((IOHIDDeviceRef) CFArrayGetValueAtIndex (gDeviceCFArrayRef, 0)),
-               0x01000000 + 0xFF00);
+    EXPECT_TRUE(HIDBuildMultiDeviceList(pages, usages, 2));
+    EXPECT_EQ(GetCapturedStderr(),
+              kDictionary + "CFDictionaryCreateMutable failed." + kBuild + kCouldnt + " create a matching dictionary.");
+    ASSERT_EQ(listedCount(), 1);
+    EXPECT_EQ(IOHIDDevice_GetLocationID((IOHIDDeviceRef)CFArrayGetValueAtIndex(gDeviceCFArrayRef, 0)),
+              0x01000000 + 0xFF00);
 }
 
-TEST_F (HidDiagnosticsTest, MatchingDictionaryHoldsTheKeysThePairGivesUpToAFailedNumber)
+TEST_F(HidDiagnosticsTest, MatchingDictionaryHoldsTheKeysThePairGivesUpToAFailedNumber)
 {
     const struct
     {
@@ -169,48 +172,48 @@ TEST_F (HidDiagnosticsTest, MatchingDictionaryHoldsTheKeysThePairGivesUpToAFaile
     };
     for (const auto& c : cases)
     {
-        const std::string name = std::to_string (c.page) + "/" + std::to_string (c.usage) + " failing at "
-                                 + std::to_string (c.failNumberAt);
+        const std::string name =
+            std::to_string(c.page) + "/" + std::to_string(c.usage) + " failing at " + std::to_string(c.failNumberAt);
         numberCreatePlan.failAt = c.failNumberAt;
         CaptureStderr();
-        CFMutableDictionaryRef dict = hu_SetUpMatchingDictionary (c.page, c.usage);
-        EXPECT_EQ (GetCapturedStderr(), c.message) << name;
-        ASSERT_NE (dict, nullptr) << name;
-        EXPECT_EQ (describe (dict), c.expected) << name;
-        EXPECT_EQ (CFDictionaryGetCount (dict), (CFIndex) std::count (c.expected.begin(), c.expected.end(), '=')) << name;
-        CFRelease (dict);
+        CFMutableDictionaryRef dict = hu_SetUpMatchingDictionary(c.page, c.usage);
+        EXPECT_EQ(GetCapturedStderr(), c.message) << name;
+        ASSERT_NE(dict, nullptr) << name;
+        EXPECT_EQ(describe(dict), c.expected) << name;
+        EXPECT_EQ(CFDictionaryGetCount(dict), (CFIndex)std::count(c.expected.begin(), c.expected.end(), '=')) << name;
+        CFRelease(dict);
     }
 }
 
-TEST_F (HidDiagnosticsTest, DeviceInputMisuseAndMissingDeviceAreReportedWithCrLf)
+TEST_F(HidDiagnosticsTest, DeviceInputMisuseAndMissingDeviceAreReportedWithCrLf)
 {
     HidUtil holder;
     unsigned char buffer[64];
     char expectedPointer[64];
-    std::snprintf (expectedPointer, sizeof (expectedPointer), "%p", (void*) buffer);
+    std::snprintf(expectedPointer, sizeof(expectedPointer), "%p", (void*)buffer);
 
     CaptureStderr();
-    EXPECT_EQ (holder.deviceInput (nullptr, 64, 0), 0u);
-    EXPECT_EQ (holder.deviceInput (buffer, 0, 0), 0u);
-    EXPECT_EQ (holder.deviceInput (buffer, 64, 0), 0u);
-    EXPECT_EQ (GetCapturedStderr(), std::string ("deviceInput failed. pdata:(nil) length:64\r\n")
-                                     + "deviceInput failed. pdata:" + expectedPointer + " length:0\r\n"
-                                     + "deviceInput failed. m_pDevice:(nil)\r\n");
+    EXPECT_EQ(holder.deviceInput(nullptr, 64, 0), 0u);
+    EXPECT_EQ(holder.deviceInput(buffer, 0, 0), 0u);
+    EXPECT_EQ(holder.deviceInput(buffer, 64, 0), 0u);
+    EXPECT_EQ(GetCapturedStderr(), std::string("deviceInput failed. pdata:(nil) length:64\r\n") +
+                                       "deviceInput failed. pdata:" + expectedPointer + " length:0\r\n" +
+                                       "deviceInput failed. m_pDevice:(nil)\r\n");
 }
 
-TEST_F (HidDiagnosticsTest, NormalUseWritesNothing)
+TEST_F(HidDiagnosticsTest, NormalUseWritesNothing)
 {
-    const auto key = addDevice (0xFF00, 1);
+    const auto key = addDevice(0xFF00, 1);
     hidtest::RecordingHandler client;
     HidCtrl ctrl;
     CaptureStderr();
-    EXPECT_EQ (ctrl.initialize (&client, 1), 1); // no ASSERT while stderr is captured
-    fake.injectInputReport (key, hidtest::makeReport ({ 0xF0, 0x80 }));
-    EXPECT_TRUE (hidtest::pumpUntil ([&] { return client.count ("input") == 1; }));
-    fake.removeDevice (key);
-    EXPECT_TRUE (hidtest::pumpUntil ([&] { return client.count ("removal") == 1; }));
+    EXPECT_EQ(ctrl.initialize(&client, 1), 1); // no ASSERT while stderr is captured
+    fake.injectInputReport(key, hidtest::makeReport({ 0xF0, 0x80 }));
+    EXPECT_TRUE(hidtest::pumpUntil([&] { return client.count("input") == 1; }));
+    fake.removeDevice(key);
+    EXPECT_TRUE(hidtest::pumpUntil([&] { return client.count("removal") == 1; }));
     ctrl.finalize();
-    EXPECT_EQ (GetCapturedStderr(), "");
+    EXPECT_EQ(GetCapturedStderr(), "");
 }
 
 } // namespace

@@ -10,27 +10,27 @@
 namespace hidtest
 {
 
-std::vector<uint8_t> makeReport (std::vector<uint8_t> head, uint8_t fill, size_t size)
+std::vector<uint8_t> makeReport(std::vector<uint8_t> head, uint8_t fill, size_t size)
 {
-    head.resize (size, fill);
+    head.resize(size, fill);
     return head;
 }
 
-int RecordingHandler::count (const std::string& kind) const
+int RecordingHandler::count(const std::string& kind) const
 {
-    return (int) std::count_if (events.begin(), events.end(), [&] (const Event& e) { return e.kind == kind; });
+    return (int)std::count_if(events.begin(), events.end(), [&](const Event& e) { return e.kind == kind; });
 }
 
-void RecordingHandler::record (const char* kind, int argument)
+void RecordingHandler::record(const char* kind, int argument)
 {
-    Event event { kind, argument, -1, 0, {} };
+    Event event{ kind, argument, -1, 0, {} };
     if (ctrl != nullptr)
     {
         event.connected = ctrl->m_bConnected;
         event.dataLen = ctrl->m_dataLen;
-        event.data.assign (ctrl->m_data, ctrl->m_data + sizeof (ctrl->m_data));
+        event.data.assign(ctrl->m_data, ctrl->m_data + sizeof(ctrl->m_data));
     }
-    events.push_back (std::move (event));
+    events.push_back(std::move(event));
 }
 
 void resetHidGlobals()
@@ -40,7 +40,7 @@ void resetHidGlobals()
     HIDReleaseDeviceList();
     if (gIOHIDManagerRef != nullptr)
     {
-        CFRelease (gIOHIDManagerRef);
+        CFRelease(gIOHIDManagerRef);
         gIOHIDManagerRef = nullptr;
     }
     gDeviceIndex = 0;

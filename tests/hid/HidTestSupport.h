@@ -20,7 +20,7 @@ using ::pumpFor;
 using ::pumpUntil;
 
 // A 64-byte report filled with `fill`, with the given leading bytes.
-std::vector<uint8_t> makeReport (std::vector<uint8_t> head, uint8_t fill = 0, size_t size = 64);
+std::vector<uint8_t> makeReport(std::vector<uint8_t> head, uint8_t fill = 0, size_t size = 64);
 
 // Records every event in order. When `ctrl` is set, it also notes the link's cache as the
 // event arrives, to show what the client sees inside its callbacks.
@@ -36,18 +36,18 @@ public:
         std::vector<uint8_t> data; // the link's m_data (all 64 bytes) at that moment
     };
 
-    void removalCallBack() override { record ("removal", 0); }
-    void matchingCallBack() override { record ("matching", 0); }
-    void inputCallBack (int argument) override { record ("input", argument); }
+    void removalCallBack() override { record("removal", 0); }
+    void matchingCallBack() override { record("matching", 0); }
+    void inputCallBack(int argument) override { record("input", argument); }
 
-    int count (const std::string& kind) const;
+    int count(const std::string& kind) const;
     const Event& last() const { return events.back(); }
 
     HidCtrl* ctrl = nullptr;
     std::vector<Event> events;
 
 private:
-    void record (const char* kind, int argument);
+    void record(const char* kind, int argument);
 };
 
 // Puts the HID layer's globals back to "no manager, no list, no holder" after a test.

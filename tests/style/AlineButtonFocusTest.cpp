@@ -13,7 +13,7 @@ class AlineButtonFocusTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (! hasDisplay)
+        if (!hasDisplay)
             GTEST_SKIP() << "needs a display (scripts/test.sh runs the tests under xvfb-run)";
 
         useWindowGrey(button);
@@ -28,7 +28,7 @@ protected:
 
     void focus(juce::Component& target)
     {
-        for (int i = 0; i < 100 && ! target.hasKeyboardFocus(false); ++i)
+        for (int i = 0; i < 100 && !target.hasKeyboardFocus(false); ++i)
         {
             target.grabKeyboardFocus();
             dispatchPendingMessages();
@@ -46,8 +46,8 @@ protected:
     static inline const bool hasDisplay = prepareBareXServer();
     ScopedLangLookAsDefault fonts;
     juce::Component window;
-    AlineButton button { "OK" };
-    AlineButton other { "Cancel" };
+    AlineButton button{ "OK" };
+    AlineButton other{ "Cancel" };
 };
 
 TEST_F(AlineButtonFocusTest, OnlyTheFocusedButtonShowsAThinGreyRectangleAt5x3Sized90x14)

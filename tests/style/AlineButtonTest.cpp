@@ -34,7 +34,7 @@ protected:
     }
 
     ScopedLangLookAsDefault fonts;
-    AlineButton button { "OK" };
+    AlineButton button{ "OK" };
     int clicks = 0;
 };
 
@@ -54,7 +54,12 @@ TEST_F(AlineButtonTest, CaptionIsInsetBy4InTheTypefaceAndStyleSetAt13OrTheHeight
 {
     const auto sans = juce::Font::getDefaultSansSerifFontName();
     const juce::String hangul(juce::CharPointer_UTF8("\xed\x99\x95\xec\x9d\xb8"));
-    struct Case { int height; juce::String typeface, text; juce::Font font, notThis; };
+    struct Case
+    {
+        int height;
+        juce::String typeface, text;
+        juce::Font font, notThis;
+    };
     const Case cases[] = {
         { 20, {}, "Cancel", juce::Font(sans, 13.0f, 0), juce::Font(sans, 13.0f, juce::Font::bold) },
         { 10, {}, "Start", juce::Font(sans, 8.0f, 0), juce::Font(sans, 10.0f, 0) },

@@ -31,17 +31,31 @@ TEST_F(BtnLookAndFeelTest, FillIsWhiteDarkerWhiteTopToBottomOrTheFixedBlueSetWhi
 {
     const auto normal = draw(20, kWindowGrey, false, false);
     const auto pressed = draw(20, kWindowGrey, false, true);
-    struct Probe { bool down; int x, y; juce::uint32 colour; int tolerance; };
+    struct Probe
+    {
+        bool down;
+        int x, y;
+        juce::uint32 colour;
+        int tolerance;
+    };
     const Probe probes[] = {
-        { false, 50, 10, 0xFFC3C3C3, 5 }, { false, 50, 1, 0xFFFFFFFF, 15 }, { false, 50, 18, 0xFFFFFFFF, 15 },
-        { true, 50, 10, 0xFF529CE7, 8 },  { true, 50, 1, 0xFFB9C8F0, 12 },  { true, 50, 18, 0xFF8CDEFD, 12 },
+        { false, 50, 10, 0xFFC3C3C3, 5 },
+        { false, 50, 1, 0xFFFFFFFF, 15 },
+        { false, 50, 18, 0xFFFFFFFF, 15 },
+        { true, 50, 10, 0xFF529CE7, 8 },
+        { true, 50, 1, 0xFFB9C8F0, 12 },
+        { true, 50, 18, 0xFF8CDEFD, 12 },
         // The outline, 1 pixel wide on the 0.5 inset, in the much darker shade, pressed or not.
-        { false, 0, 10, 0xFF898989, 3 },  { false, 99, 10, 0xFF898989, 3 }, { false, 50, 0, 0xFF898989, 3 },
-        { false, 50, 19, 0xFF898989, 3 }, { true, 0, 10, 0xFF898989, 3 },
+        { false, 0, 10, 0xFF898989, 3 },
+        { false, 99, 10, 0xFF898989, 3 },
+        { false, 50, 0, 0xFF898989, 3 },
+        { false, 50, 19, 0xFF898989, 3 },
+        { true, 0, 10, 0xFF898989, 3 },
     };
 
     for (const auto& p : probes)
-        EXPECT_LE(channelDistance((p.down ? pressed : normal).getPixelAt(p.x, p.y), juce::Colour(p.colour)), p.tolerance)
+        EXPECT_LE(channelDistance((p.down ? pressed : normal).getPixelAt(p.x, p.y), juce::Colour(p.colour)),
+                  p.tolerance)
             << (p.down ? "pressed " : "") << p.x << "," << p.y;
 
     EXPECT_EQ(normal.getPixelAt(20, 10), normal.getPixelAt(80, 10)) << "the gradient is vertical only";
@@ -54,18 +68,22 @@ TEST_F(BtnLookAndFeelTest, FillIsWhiteDarkerWhiteTopToBottomOrTheFixedBlueSetWhi
 
 TEST_F(BtnLookAndFeelTest, EndsAreHalfCirclesSquaredOnlyWhereConnected)
 {
-    const int all = juce::Button::ConnectedOnLeft | juce::Button::ConnectedOnRight
-                    | juce::Button::ConnectedOnTop | juce::Button::ConnectedOnBottom;
-    struct Case { int edges; bool squareLeft, squareRight; };
+    const int all = juce::Button::ConnectedOnLeft | juce::Button::ConnectedOnRight | juce::Button::ConnectedOnTop |
+                    juce::Button::ConnectedOnBottom;
+    struct Case
+    {
+        int edges;
+        bool squareLeft, squareRight;
+    };
 
-    for (const auto& c : { Case { 0, false, false }, Case { juce::Button::ConnectedOnLeft, true, false },
-                           Case { all, true, true } })
+    for (const auto& c :
+         { Case{ 0, false, false }, Case{ juce::Button::ConnectedOnLeft, true, false }, Case{ all, true, true } })
     {
         const auto image = draw(20, kWindowGrey, false, false, c.edges);
 
         // A square corner covers the corner pixel; a radius 9.5 end leaves the one inside it empty.
         for (int y : { 0, 19 })
-            for (auto [x, square] : { std::pair { 0, c.squareLeft }, std::pair { 99, c.squareRight } })
+            for (auto [x, square] : { std::pair{ 0, c.squareLeft }, std::pair{ 99, c.squareRight } })
             {
                 if (square)
                     EXPECT_GT(alphaAt(image, x, y), 100) << c.edges << " at " << x << "," << y;
@@ -86,11 +104,12 @@ TEST_F(BtnLookAndFeelTest, ButtonTwoHighDrawsNothing)
 
 TEST_F(BtnLookAndFeelTest, ExplicitCornerSizeIsUsedUnchanged)
 {
-    const auto withCorner = [](float cornerSize) {
+    const auto withCorner = [](float cornerSize)
+    {
         auto image = blankImage(100, 20);
         juce::Graphics g(image);
-        BtnLookAndFeel::drawBackground(g, 0.5f, 0.5f, 99.0f, 19.0f, kWindowGrey, 1.0f, cornerSize,
-                                       false, false, false, false, false);
+        BtnLookAndFeel::drawBackground(g, 0.5f, 0.5f, 99.0f, 19.0f, kWindowGrey, 1.0f, cornerSize, false, false, false,
+                                       false, false);
         return image;
     };
 

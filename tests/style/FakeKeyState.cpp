@@ -4,7 +4,4 @@
 
 bool g_returnKeyHeld = false;
 
-bool isReturnKeyCurrentlyDown()
-{
-    return g_returnKeyHeld;
-}
+bool isReturnKeyCurrentlyDown() { return g_returnKeyHeld; }

@@ -10,11 +10,11 @@
 namespace
 {
 const juce::String* const kTables[] = {
-    StrRes::DEFAULT_FONT_WIN, StrRes::DEFAULT_FONT_MAC, StrRes::LANGUAGE_SELECTION, StrRes::NULL_STR,
-    StrRes::NAME_000, StrRes::NAME_001, StrRes::STR_0000, StrRes::STR_0001, StrRes::STR_0002,
-    StrRes::STR_0003, StrRes::STR_0004, StrRes::STR_0005, StrRes::STR_0006, StrRes::STR_0007,
-    StrRes::STR_0008, StrRes::STR_0009, StrRes::STR_0010, StrRes::STR_0011, StrRes::STR_0012,
-    StrRes::STR_0013, StrRes::STR_0014, StrRes::STR_0015, StrRes::STR_0016,
+    StrRes::DEFAULT_FONT_WIN, StrRes::DEFAULT_FONT_MAC, StrRes::LANGUAGE_SELECTION, StrRes::NULL_STR, StrRes::NAME_000,
+    StrRes::NAME_001,         StrRes::STR_0000,         StrRes::STR_0001,           StrRes::STR_0002, StrRes::STR_0003,
+    StrRes::STR_0004,         StrRes::STR_0005,         StrRes::STR_0006,           StrRes::STR_0007, StrRes::STR_0008,
+    StrRes::STR_0009,         StrRes::STR_0010,         StrRes::STR_0011,           StrRes::STR_0012, StrRes::STR_0013,
+    StrRes::STR_0014,         StrRes::STR_0015,         StrRes::STR_0016,
 };
 
 // Every character that some text of the tables, in any language, asks to be drawn.
@@ -24,8 +24,8 @@ std::set<juce::juce_wchar> allTableCharacters()
 
     for (const auto* table : kTables)
         for (int lang = 0; lang < LANG_MAX; ++lang)
-            for (auto p = table[lang].getCharPointer(); ! p.isEmpty();)
-                if (const auto c = p.getAndAdvance(); ! juce::CharacterFunctions::isWhitespace(c))
+            for (auto p = table[lang].getCharPointer(); !p.isEmpty();)
+                if (const auto c = p.getAndAdvance(); !juce::CharacterFunctions::isWhitespace(c))
                     characters.insert(c);
 
     return characters;
@@ -74,7 +74,7 @@ TEST_F(FontCoverageTest, EveryTableCharacterHasARealGlyphInEveryFontNamePlainAnd
 
     for (const auto& name : fontNames())
     {
-        for (int style : { (int) juce::Font::plain, (int) juce::Font::bold })
+        for (int style : { (int)juce::Font::plain, (int)juce::Font::bold })
         {
             auto* typeface = resolve(name, style);
             ASSERT_NE(typeface, nullptr) << name;
@@ -86,12 +86,12 @@ TEST_F(FontCoverageTest, EveryTableCharacterHasARealGlyphInEveryFontNamePlainAnd
                 const auto glyph = outlineOf(*typeface, c);
                 // U+10FFFD is in no font: what a face draws for it is its "missing" box.
                 const auto missingBox = outlineOf(*typeface->getFace(typeface->findFaceFor(c)).typeface, 0x10FFFD);
-                if (! typeface->covers(c) || glyph.isEmpty() || glyph.toString() == missingBox.toString())
-                    missing.add("U+" + juce::String::toHexString((int) c).toUpperCase());
+                if (!typeface->covers(c) || glyph.isEmpty() || glyph.toString() == missingBox.toString())
+                    missing.add("U+" + juce::String::toHexString((int)c).toUpperCase());
             }
 
-            EXPECT_TRUE(missing.isEmpty()) << name << (style ? " bold" : "") << " has no glyph for "
-                                           << missing.joinIntoString(" ");
+            EXPECT_TRUE(missing.isEmpty())
+                << name << (style ? " bold" : "") << " has no glyph for " << missing.joinIntoString(" ");
         }
     }
 }
@@ -111,7 +111,7 @@ TEST_F(FontCoverageTest, BoldStaysBoldForLatinCyrillicAndHangul)
         {
             const auto& face = bold->getFace(bold->findFaceFor(c));
             EXPECT_TRUE(face.typeface->getStyle().containsIgnoreCase("Bold"))
-                << name << " U+" << juce::String::toHexString((int) c) << " from " << face.source;
+                << name << " U+" << juce::String::toHexString((int)c) << " from " << face.source;
         }
 
         auto* plain = resolve(name, juce::Font::plain);

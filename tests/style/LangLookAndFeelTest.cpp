@@ -25,8 +25,8 @@ protected:
     {
         auto image = blankImage(200, item.height);
         juce::Graphics g(image);
-        look().drawPopupMenuItem(g, { 0, 0, 200, item.height }, separator, item.active, item.highlighted,
-                                 item.ticked, item.subMenu, item.text, {}, item.icon, item.textColour);
+        look().drawPopupMenuItem(g, { 0, 0, 200, item.height }, separator, item.active, item.highlighted, item.ticked,
+                                 item.subMenu, item.text, {}, item.icon, item.textColour);
         return image;
     }
 
@@ -42,18 +42,18 @@ protected:
         const int inner = item.height - 2;
         const int iconWidth = inner * 5 / 4;
         const float arrowH = 0.6f * look().getPopupMenuFont().getAscent();
-        const int arrowWidth = item.subMenu ? (int) arrowH : 0;
+        const int arrowWidth = item.subMenu ? (int)arrowH : 0;
 
         if (item.ticked)
         {
             const auto tick = look().getTickShape(1.0f);
-            const juce::Rectangle<float> iconArea(4.0f, 4.0f, (float) iconWidth - 6.0f, (float) inner - 6.0f);
+            const juce::Rectangle<float> iconArea(4.0f, 4.0f, (float)iconWidth - 6.0f, (float)inner - 6.0f);
             g.fillPath(tick, tick.getTransformToScaleToFit(iconArea, true));
         }
 
         if (item.subMenu)
         {
-            const float x = (float) (199 - arrowWidth), midY = (float) item.height * 0.5f;
+            const float x = (float)(199 - arrowWidth), midY = (float)item.height * 0.5f;
             juce::Path arrow;
             arrow.addTriangle(x, midY - arrowH * 0.5f, x, midY + arrowH * 0.5f, x + arrowH * 0.6f, midY);
             g.fillPath(arrow);
@@ -96,10 +96,14 @@ TEST_F(LangLookAndFeelTest, SeparatorIsADarkAndALightLineAtTheMiddleInset5)
 TEST_F(LangLookAndFeelTest, LanguageNamesAreInTheirOwnFontOtherTextsInTheMenuFontAt17OrHeightOver1Point3)
 {
     const auto korean = StrRes::LANGUAGE_SELECTION[LANG_KO];
-    struct Case { Item item; juce::Font font; }; // item: { text, height, highlighted, active, ticked, subMenu }
-    std::vector<Case> cases { { { "Item", 24, false, true, true }, menuFont(17.0f) },
-                              { { "Item", 20 }, menuFont(20.0f / 1.3f) },
-                              { { "Item", 18, false, true, true }, menuFont(18.0f / 1.3f) } };
+    struct Case
+    {
+        Item item;
+        juce::Font font;
+    }; // item: { text, height, highlighted, active, ticked, subMenu }
+    std::vector<Case> cases{ { { "Item", 24, false, true, true }, menuFont(17.0f) },
+                             { { "Item", 20 }, menuFont(20.0f / 1.3f) },
+                             { { "Item", 18, false, true, true }, menuFont(18.0f / 1.3f) } };
 
     for (auto nearlyAName : { juce::String("english"), juce::String("English "), korean + " ", " " + korean })
         cases.push_back({ { nearlyAName }, menuFont(17.0f) });
@@ -138,7 +142,8 @@ TEST_F(LangLookAndFeelTest, ItemsAskForTheirLanguageFontAndOtherTextsForTheMenuF
     juce::LookAndFeel::setDefaultLookAndFeel(&recorder);
     const auto menuName = juce::Font::getDefaultSansSerifFontName();
 
-    const auto fontsAskedFor = [&recorder](const juce::String& text) {
+    const auto fontsAskedFor = [&recorder](const juce::String& text)
+    {
         juce::Typeface::clearTypefaceCache();
         recorder.requested.clear();
         auto image = blankImage(200, 24);
@@ -150,14 +155,14 @@ TEST_F(LangLookAndFeelTest, ItemsAskForTheirLanguageFontAndOtherTextsForTheMenuF
     for (int lang = 0; lang < LANG_MAX; ++lang)
     {
         const auto asked = fontsAskedFor(StrRes::LANGUAGE_SELECTION[lang]);
-        EXPECT_TRUE(asked.contains(StrRes::DEFAULT_FONT_MAC[lang]) && ! asked.contains(menuName))
+        EXPECT_TRUE(asked.contains(StrRes::DEFAULT_FONT_MAC[lang]) && !asked.contains(menuName))
             << lang << ": " << asked.joinIntoString(", ");
     }
 
     for (auto text : { juce::String("english"), StrRes::LANGUAGE_SELECTION[LANG_KO] + " ", juce::String("Other") })
     {
         const auto asked = fontsAskedFor(text);
-        EXPECT_TRUE(asked.contains(menuName) && ! asked.contains("Verdana") && ! asked.contains("Apple SD Gothic Neo"))
+        EXPECT_TRUE(asked.contains(menuName) && !asked.contains("Verdana") && !asked.contains("Apple SD Gothic Neo"))
             << text << ": " << asked.joinIntoString(", ");
     }
 
@@ -171,7 +176,7 @@ TEST_F(LangLookAndFeelTest, HighlightIsOpaqueNavyWithWhiteTextFadedWhenInactiveN
 
     for (bool active : { true, false })
     {
-        Item item { "Item" };
+        Item item{ "Item" };
         item.highlighted = true;
         item.active = active;
         item.textColour = &red;
@@ -186,8 +191,8 @@ TEST_F(LangLookAndFeelTest, HighlightIsOpaqueNavyWithWhiteTextFadedWhenInactiveN
         if (active)
             EXPECT_GT(countPixels(image, [](juce::Colour c) { return c.getRed() > 0xF0 && c.getGreen() > 0xF0; }), 10);
         else // white at opacity 0.3 over the fill
-            EXPECT_TRUE(countPixels(image, [](juce::Colour c) { return c.getRed() > 0x30; }) > 0
-                        && countPixels(image, [](juce::Colour c) { return c.getRed() > 0x50; }) == 0);
+            EXPECT_TRUE(countPixels(image, [](juce::Colour c) { return c.getRed() > 0x30; }) > 0 &&
+                        countPixels(image, [](juce::Colour c) { return c.getRed() > 0x50; }) == 0);
     }
 }
 
@@ -199,7 +204,7 @@ TEST_F(LangLookAndFeelTest, IconTakesThePlaceOfTheTick)
     icon.setPath(square);
     icon.setFill(juce::Colours::green);
 
-    Item both { "Item" }, iconOnly { "Item" }, tickOnly { "Item" };
+    Item both{ "Item" }, iconOnly{ "Item" }, tickOnly{ "Item" };
     both.ticked = tickOnly.ticked = true;
     both.icon = iconOnly.icon = &icon;
 
@@ -213,7 +218,12 @@ TEST_F(LangLookAndFeelTest, ComboBoxShowsTheSelectedLanguagesFontPlainAt85Percen
     for (int lang = 0; lang < LANG_MAX; ++lang)
         box.addItem(StrRes::LANGUAGE_SELECTION[lang], lang + 1);
 
-    struct Case { int selectedId, height; juce::String typeface; float fontHeight; };
+    struct Case
+    {
+        int selectedId, height;
+        juce::String typeface;
+        float fontHeight;
+    };
     const Case cases[] = {
         { 0, 22, {}, 15.0f }, // no selection: an empty name, which still draws
         { LANG_KO + 1, 22, "Apple SD Gothic Neo", 15.0f },

@@ -33,17 +33,22 @@ protected:
 
     ScopedLangLookAsDefault fonts;
     double value = 0.0;
-    juce::ProgressBar bar { value };
+    juce::ProgressBar bar{ value };
     ProgressLookAndFeel look;
 };
 
 TEST_F(ProgressLookAndFeelTest, FillGrowsFromX2ToTwoPixelsFromTheRightBetweenY2AndY18)
 {
-    struct Probe { double progress; int x, y; bool fill; };
+    struct Probe
+    {
+        double progress;
+        int x, y;
+        bool fill;
+    };
     const Probe probes[] = {
-        { 0.5, 2, 2, true },     { 0.5, 149, 17, true },  { 0.5, 150, 10, false }, { 0.5, 1, 10, false },
-        { 0.5, 10, 1, false },   { 0.5, 10, 18, false },  { 0.5, 299, 19, false }, { 0.0, 2, 10, false },
-        { 0.0, 3, 3, false },    { 1.0, 297, 10, true },  { 1.0, 298, 10, false }, { 1.5, 297, 10, true },
+        { 0.5, 2, 2, true },     { 0.5, 149, 17, true }, { 0.5, 150, 10, false }, { 0.5, 1, 10, false },
+        { 0.5, 10, 1, false },   { 0.5, 10, 18, false }, { 0.5, 299, 19, false }, { 0.0, 2, 10, false },
+        { 0.0, 3, 3, false },    { 1.0, 297, 10, true }, { 1.0, 298, 10, false }, { 1.5, 297, 10, true },
         { 1.5, 298, 10, false },
     };
 

@@ -15,10 +15,7 @@ void dispatchPendingMessages()
     }
 }
 
-juce::Image blankImage(int width, int height)
-{
-    return juce::Image(juce::Image::ARGB, width, height, true);
-}
+juce::Image blankImage(int width, int height) { return juce::Image(juce::Image::ARGB, width, height, true); }
 
 juce::Image renderComponent(juce::Component& component)
 {
@@ -58,14 +55,14 @@ void useWindowGrey(juce::Button& button)
 juce::Image expectedButton(juce::Button& button, juce::Colour background, const juce::String& caption,
                            const juce::Font& font, bool focusMark)
 {
-    const auto w = (float) button.getWidth(), h = (float) button.getHeight();
+    const auto w = (float)button.getWidth(), h = (float)button.getHeight();
     auto image = blankImage(button.getWidth(), button.getHeight());
     juce::Graphics g(image);
     BtnLookAndFeel().drawButtonBackground(g, button, background, false, false);
     g.setFont(font);
     g.setColour(juce::Colour(0xFF101010));
-    g.drawFittedText(caption, 4, 4, button.getWidth() - 8, button.getHeight() - 8,
-                     juce::Justification::centred, 1, 0.0f);
+    g.drawFittedText(caption, 4, 4, button.getWidth() - 8, button.getHeight() - 8, juce::Justification::centred, 1,
+                     0.0f);
 
     if (focusMark)
     {

@@ -5,7 +5,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 // The main window's background, which its buttons are given as their colour.
-inline const juce::Colour kWindowGrey { 0xFFEAEAEA };
+inline const juce::Colour kWindowGrey{ 0xFFEAEAEA };
 
 // Delivers every message already posted to the message thread (clicks, async updates).
 void dispatchPendingMessages();

@@ -5,9 +5,10 @@
 
 namespace
 {
-std::uint32_t readLE32 (const std::uint8_t* at)
+std::uint32_t readLE32(const std::uint8_t* at)
 {
-    return std::uint32_t (at[0]) | (std::uint32_t (at[1]) << 8) | (std::uint32_t (at[2]) << 16) | (std::uint32_t (at[3]) << 24);
+    return std::uint32_t(at[0]) | (std::uint32_t(at[1]) << 8) | (std::uint32_t(at[2]) << 16) |
+           (std::uint32_t(at[3]) << 24);
 }
 
 constexpr std::uint8_t kAccepted = 0x80, kRejected = 0x81, kVersion = 0x82, kBusy = 0x83, kDone = 0x85;
@@ -15,35 +16,35 @@ constexpr std::uint8_t kAccepted = 0x80, kRejected = 0x81, kVersion = 0x82, kBus
 
 SimulatedQel720::SimulatedQel720() = default;
 
-SimulatedQel720::Outcome SimulatedQel720::handleOutputReport (const std::uint8_t* data, std::size_t length)
+SimulatedQel720::Outcome SimulatedQel720::handleOutputReport(const std::uint8_t* data, std::size_t length)
 {
-    Report command {};
-    std::memcpy (command.data(), data, std::min (length, command.size()));
+    Report command{};
+    std::memcpy(command.data(), data, std::min(length, command.size()));
 
-    std::lock_guard<std::mutex> lock (m_mutex);
-    m_commands.push_back (command);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_commands.push_back(command);
     ++m_commandCounts[command[1]];
 
-    if (auto fault = faultFor (command))
+    if (auto fault = faultFor(command))
     {
         switch (fault->kind)
         {
             case FaultKind::NoReply: return {};
             case FaultKind::Remove: return { std::nullopt, true };
-            case FaultKind::Reject: return { reply (command, kRejected, fault->reason), false };
+            case FaultKind::Reject: return { reply(command, kRejected, fault->reason), false };
             case FaultKind::WrongEcho:
             {
-                auto outcome = answer (command);
+                auto outcome = answer(command);
                 if (outcome.reply)
                     (*outcome.reply)[0] ^= 0x0F;
                 return outcome;
             }
         }
     }
-    return answer (command);
+    return answer(command);
 }
 
-std::optional<SimulatedQel720::Fault> SimulatedQel720::faultFor (const Report& command)
+std::optional<SimulatedQel720::Fault> SimulatedQel720::faultFor(const Report& command)
 {
     const int count = m_commandCounts[command[1]];
     for (const auto& fault : m_faults)
@@ -52,141 +53,135 @@ std::optional<SimulatedQel720::Fault> SimulatedQel720::faultFor (const Report& c
     return std::nullopt;
 }
 
-SimulatedQel720::Report SimulatedQel720::reply (const Report& command, std::uint8_t code, std::uint8_t reason) const
+SimulatedQel720::Report SimulatedQel720::reply(const Report& command, std::uint8_t code, std::uint8_t reason) const
 {
-    Report out {};
+    Report out{};
     out[0] = command[0];
     out[1] = code;
     out[2] = reason;
     return out;
 }
 
-SimulatedQel720::Outcome SimulatedQel720::answer (const Report& command)
+SimulatedQel720::Outcome SimulatedQel720::answer(const Report& command)
 {
     switch (command[1])
     {
-        case 0x00: return { reply (command, kAccepted), false };
+        case 0x00: return { reply(command, kAccepted), false };
         case 0x01:
         {
-            auto out = reply (command, kVersion);
+            auto out = reply(command, kVersion);
             for (int i = 0; i < 4; ++i)
-                out[2 + i] = static_cast<std::uint8_t> (m_dateWord >> (24 - 8 * i));
-            std::memcpy (out.data() + 7, m_version, 4);
+                out[2 + i] = static_cast<std::uint8_t>(m_dateWord >> (24 - 8 * i));
+            std::memcpy(out.data() + 7, m_version, 4);
             return { out, false };
         }
-        case 0x08:
-            m_lastPrepare = command;
-            return { reply (command, kAccepted), false };
+        case 0x08: m_lastPrepare = command; return { reply(command, kAccepted), false };
         case 0x02:
-            m_blockAddress = readLE32 (command.data() + 2);
-            m_blockLength = readLE32 (command.data() + 7);
+            m_blockAddress = readLE32(command.data() + 2);
+            m_blockLength = readLE32(command.data() + 7);
             m_block.clear();
             m_announcedLastChunk = -1;
             m_blockVerified = false;
-            return { reply (command, kAccepted), false };
-        case 0x07:
-            m_announcedLastChunk = command[2];
-            return { reply (command, kAccepted), false };
-        case 0x03: return onDataChunk (command);
-        case 0x04: return onChecksum (command);
-        case 0x05: return onStatusPoll (command);
-        case 0x06:
-            m_finished = true;
-            return {};
-        default: return { reply (command, kRejected, 1), false };
+            return { reply(command, kAccepted), false };
+        case 0x07: m_announcedLastChunk = command[2]; return { reply(command, kAccepted), false };
+        case 0x03: return onDataChunk(command);
+        case 0x04: return onChecksum(command);
+        case 0x05: return onStatusPoll(command);
+        case 0x06: m_finished = true; return {};
+        default: return { reply(command, kRejected, 1), false };
     }
 }
 
-SimulatedQel720::Outcome SimulatedQel720::onDataChunk (const Report& command)
+SimulatedQel720::Outcome SimulatedQel720::onDataChunk(const Report& command)
 {
-    const int count = m_announcedLastChunk >= 0 ? std::min (m_announcedLastChunk, 62) : 62;
-    m_block.insert (m_block.end(), command.begin() + 2, command.begin() + 2 + count);
+    const int count = m_announcedLastChunk >= 0 ? std::min(m_announcedLastChunk, 62) : 62;
+    m_block.insert(m_block.end(), command.begin() + 2, command.begin() + 2 + count);
     m_announcedLastChunk = -1;
-    return { reply (command, kAccepted), false };
+    return { reply(command, kAccepted), false };
 }
 
-SimulatedQel720::Outcome SimulatedQel720::onChecksum (const Report& command)
+SimulatedQel720::Outcome SimulatedQel720::onChecksum(const Report& command)
 {
     std::uint32_t sum = 0;
     for (auto b : m_block)
         sum += b;
-    if (m_block.size() != m_blockLength || sum != readLE32 (command.data() + 2))
-        return { reply (command, kRejected, 2), false };
+    if (m_block.size() != m_blockLength || sum != readLE32(command.data() + 2))
+        return { reply(command, kRejected, 2), false };
 
     auto& flash = m_flash[command[0]];
     if (flash.empty())
-        flash.assign (kFlashSize, 0xFF);
+        flash.assign(kFlashSize, 0xFF);
     if (m_blockAddress + m_block.size() <= kFlashSize)
-        std::copy (m_block.begin(), m_block.end(), flash.begin() + m_blockAddress);
+        std::copy(m_block.begin(), m_block.end(), flash.begin() + m_blockAddress);
     m_blockVerified = true;
     m_busyLeft = m_busyPolls;
     ++m_blocksWritten;
-    return { reply (command, kAccepted), false };
+    return { reply(command, kAccepted), false };
 }
 
-SimulatedQel720::Outcome SimulatedQel720::onStatusPoll (const Report& command)
+SimulatedQel720::Outcome SimulatedQel720::onStatusPoll(const Report& command)
 {
-    if (! m_blockVerified)
-        return { reply (command, kRejected, 3), false };
+    if (!m_blockVerified)
+        return { reply(command, kRejected, 3), false };
     if (m_busyLeft > 0)
     {
         --m_busyLeft;
-        return { reply (command, kBusy), false };
+        return { reply(command, kBusy), false };
     }
-    return { reply (command, kDone), false };
+    return { reply(command, kDone), false };
 }
 
-void SimulatedQel720::setVersion (std::uint32_t dateWord, const char* fourCharacters)
+void SimulatedQel720::setVersion(std::uint32_t dateWord, const char* fourCharacters)
 {
-    setVersionBytes (dateWord, reinterpret_cast<const std::uint8_t*> (fourCharacters));
+    setVersionBytes(dateWord, reinterpret_cast<const std::uint8_t*>(fourCharacters));
 }
 
-void SimulatedQel720::setVersionBytes (std::uint32_t dateWord, const std::uint8_t* fourBytes)
+void SimulatedQel720::setVersionBytes(std::uint32_t dateWord, const std::uint8_t* fourBytes)
 {
-    std::lock_guard<std::mutex> lock (m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_dateWord = dateWord;
-    std::memcpy (m_version, fourBytes, 4);
+    std::memcpy(m_version, fourBytes, 4);
 }
 
-void SimulatedQel720::setBusyPolls (int count)
+void SimulatedQel720::setBusyPolls(int count)
 {
-    std::lock_guard<std::mutex> lock (m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_busyPolls = count;
 }
 
-void SimulatedQel720::addFault (const Fault& fault)
+void SimulatedQel720::addFault(const Fault& fault)
 {
-    std::lock_guard<std::mutex> lock (m_mutex);
-    m_faults.push_back (fault);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_faults.push_back(fault);
 }
 
 std::vector<SimulatedQel720::Report> SimulatedQel720::commands() const
 {
-    std::lock_guard<std::mutex> lock (m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_commands;
 }
 
-std::vector<std::uint8_t> SimulatedQel720::flash (std::uint8_t targetId) const
+std::vector<std::uint8_t> SimulatedQel720::flash(std::uint8_t targetId) const
 {
-    std::lock_guard<std::mutex> lock (m_mutex);
-    auto it = m_flash.find (targetId);
-    return it != m_flash.end() ? it->second : std::vector<std::uint8_t> (kFlashSize, 0xFF);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_flash.find(targetId);
+    return it != m_flash.end() ? it->second : std::vector<std::uint8_t>(kFlashSize, 0xFF);
 }
 
 bool SimulatedQel720::finished() const
 {
-    std::lock_guard<std::mutex> lock (m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_finished;
 }
 
 int SimulatedQel720::blocksWritten() const
 {
-    std::lock_guard<std::mutex> lock (m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_blocksWritten;
 }
 
 SimulatedQel720::Report SimulatedQel720::lastPrepare() const
 {
-    std::lock_guard<std::mutex> lock (m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_lastPrepare;
 }

@@ -33,8 +33,8 @@ public:
 
     struct Fault
     {
-        std::uint8_t command;  // command code (byte 1) at which the fault strikes
-        int occurrence;        // 1 = the first such command, 2 = the second, ...; 0 = every one
+        std::uint8_t command; // command code (byte 1) at which the fault strikes
+        int occurrence;       // 1 = the first such command, 2 = the second, ...; 0 = every one
         FaultKind kind;
         std::uint8_t reason = 0;
     };
@@ -44,28 +44,28 @@ public:
     SimulatedQel720();
 
     // Called by the transport with each output report (report ID already stripped).
-    Outcome handleOutputReport (const std::uint8_t* data, std::size_t length);
+    Outcome handleOutputReport(const std::uint8_t* data, std::size_t length);
 
     // Set-up, before or during a test.
-    void setVersion (std::uint32_t dateWord, const char* fourCharacters);
-    void setVersionBytes (std::uint32_t dateWord, const std::uint8_t* fourBytes);
-    void setBusyPolls (int count);        // busy replies before each block reports done
-    void addFault (const Fault& fault);
+    void setVersion(std::uint32_t dateWord, const char* fourCharacters);
+    void setVersionBytes(std::uint32_t dateWord, const std::uint8_t* fourBytes);
+    void setBusyPolls(int count); // busy replies before each block reports done
+    void addFault(const Fault& fault);
 
     // What the device saw.
     std::vector<Report> commands() const;
-    std::vector<std::uint8_t> flash (std::uint8_t targetId) const; // kFlashSize bytes, 0xFF where never written
+    std::vector<std::uint8_t> flash(std::uint8_t targetId) const; // kFlashSize bytes, 0xFF where never written
     bool finished() const;
     int blocksWritten() const;
     Report lastPrepare() const;
 
 private:
-    Outcome answer (const Report& command);
-    Report reply (const Report& command, std::uint8_t code, std::uint8_t reason = 0) const;
-    Outcome onDataChunk (const Report& command);
-    Outcome onChecksum (const Report& command);
-    Outcome onStatusPoll (const Report& command);
-    std::optional<Fault> faultFor (const Report& command);
+    Outcome answer(const Report& command);
+    Report reply(const Report& command, std::uint8_t code, std::uint8_t reason = 0) const;
+    Outcome onDataChunk(const Report& command);
+    Outcome onChecksum(const Report& command);
+    Outcome onStatusPoll(const Report& command);
+    std::optional<Fault> faultFor(const Report& command);
 
     mutable std::mutex m_mutex;
     std::vector<Report> m_commands;
@@ -86,5 +86,5 @@ private:
     bool m_blockVerified = false;
     int m_blocksWritten = 0;
     bool m_finished = false;
-    Report m_lastPrepare {};
+    Report m_lastPrepare{};
 };

@@ -10,11 +10,11 @@ class TempFolder
 public:
     TempFolder();
     ~TempFolder();
-    TempFolder (const TempFolder&) = delete;
-    TempFolder& operator= (const TempFolder&) = delete;
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
 
     const juce::File& file() const { return m_folder; }
-    juce::File child (const char* name) const { return m_folder.getChildFile (name); }
+    juce::File child(const char* name) const { return m_folder.getChildFile(name); }
 
 private:
     juce::File m_folder;

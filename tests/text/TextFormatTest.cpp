@@ -1,5 +1,5 @@
-#include "TableTexts.h"
 #include "TextFormat.h"
+#include "TableTexts.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +21,11 @@ juce::String formatAsScreens(int strId, int lang)
 
 TEST(TextFormatConversions, ConversionsFillPadAndPassThroughAsTheScreensNeed)
 {
-    const struct { const char32_t *templ, *a0, *a1, *a2, *a3, *expected; const char* rule; } cases[] = {
+    const struct
+    {
+        const char32_t *templ, *a0, *a1, *a2, *a3, *expected;
+        const char* rule;
+    } cases[] = {
         { U"Your %s is not connected.", U"QEL-720", U"", U"", U"", U"Your QEL-720 is not connected.", "in order" },
         { U"%s-%s-%s-%s", U"a", U"b", U"c", U"d", U"a-b-c-d", "in order" },
         { U"您的%s未连接。", U"QEL-720", U"", U"", U"", U"您的QEL-720未连接。", "in order" },
@@ -72,7 +76,7 @@ TEST(TextFormatLimits, AnOverlongResultIsCutAtACharacterBoundaryWithin255Bytes)
             const auto bytes = result.getNumBytesAsUTF8();
             EXPECT_LE(bytes, 255u);
             EXPECT_GT(bytes + fromU32(unit).getNumBytesAsUTF8(), 255u) << "cut more than one character";
-            EXPECT_TRUE(juce::CharPointer_UTF8::isValidString(result.toRawUTF8(), (int) bytes + 1));
+            EXPECT_TRUE(juce::CharPointer_UTF8::isValidString(result.toRawUTF8(), (int)bytes + 1));
             EXPECT_TRUE((x + arg).startsWith(result));
         }
     // A result of exactly 255 bytes is kept whole.

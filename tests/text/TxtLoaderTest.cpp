@@ -1,6 +1,6 @@
-#include <platform/CoreFoundation.h>
 #include "Loader.h"
 #include "TableTexts.h"
+#include <platform/CoreFoundation.h>
 
 #include <gtest/gtest.h>
 
@@ -23,7 +23,10 @@ namespace
 {
 // Entries of a preferred-language list as the preference service hands it out: strings, or a
 // number, or null.
-const void* entry(const char* identifier) { return CFStringCreateWithCString(kCFAllocatorDefault, identifier, kCFStringEncodingUTF8); }
+const void* entry(const char* identifier)
+{
+    return CFStringCreateWithCString(kCFAllocatorDefault, identifier, kCFStringEncodingUTF8);
+}
 const void* entry(int number) { return CFNumberCreate(kCFAllocatorDefault, kCFNumberIntType, &number); }
 const void* entry(std::nullptr_t) { return nullptr; }
 
@@ -31,9 +34,9 @@ const void* entry(std::nullptr_t) { return nullptr; }
 template <typename... Entries>
 LangIdTable_t languageOf(Entries... entries)
 {
-    std::vector<const void*> items { entry(entries)... };
+    std::vector<const void*> items{ entry(entries)... };
     // Callbacks null so that null entries can be held; the items are released here.
-    CFArrayRef list = CFArrayCreate(kCFAllocatorDefault, items.data(), (CFIndex) items.size(), nullptr);
+    CFArrayRef list = CFArrayCreate(kCFAllocatorDefault, items.data(), (CFIndex)items.size(), nullptr);
     const LangIdTable_t result = TxtLoaderTestAccess::fromPreferredList(list);
     CFRelease(list);
     for (const void* item : items)
@@ -102,9 +105,15 @@ TEST(IdentifierMatch, ACodeMatchesOnlyAsAWholePrefixInAnyLetterCase)
 {
     // The Chinese script must follow a hyphen, and an identifier shorter than a code matches nothing.
     const std::pair<const char*, LangIdTable_t> cases[] = {
-        { "EN_GB", LANG_EN }, { "ZH-HANT_TW", LANG_ZH_HANT }, { "zh-hans", LANG_ZH_HANS },
-        { "ja", LANG_JA }, { "zh_CN", LANG_MAX }, { "zh", LANG_MAX },
-        { "zh_Hant_TW", LANG_MAX }, { "e", LANG_MAX }, { "", LANG_MAX },
+        { "EN_GB", LANG_EN },
+        { "ZH-HANT_TW", LANG_ZH_HANT },
+        { "zh-hans", LANG_ZH_HANS },
+        { "ja", LANG_JA },
+        { "zh_CN", LANG_MAX },
+        { "zh", LANG_MAX },
+        { "zh_Hant_TW", LANG_MAX },
+        { "e", LANG_MAX },
+        { "", LANG_MAX },
     };
     for (const auto& [identifier, lang] : cases)
         EXPECT_EQ(TxtLoaderTestAccess::fromIdentifier(identifier), lang) << identifier;
@@ -116,8 +125,8 @@ TEST_F(TxtLoaderService, RequestsOutOfRangeAnswerTheEmptyText)
 {
     TxtLoader* t = TxtLoader::getInstance();
     EXPECT_EQ(&t->getString(STRID_MAX), &t->m_nullStr);
-    EXPECT_EQ(&t->getString((StrIdTable_t) -1), &t->m_nullStr);
-    for (LangIdTable_t bad : { LANG_MAX, (LangIdTable_t) -1 })
+    EXPECT_EQ(&t->getString((StrIdTable_t)-1), &t->m_nullStr);
+    for (LangIdTable_t bad : { LANG_MAX, (LangIdTable_t)-1 })
     {
         EXPECT_EQ(&t->getFont(bad), &t->m_nullStr);
         EXPECT_EQ(&t->getLang(bad), &t->m_nullStr);
@@ -130,11 +139,11 @@ TEST_F(TxtLoaderService, SetLocaleLoadsThatLanguageAndLeavesNamesAsTheyWere)
     TxtLoader* t = TxtLoader::getInstance();
     for (int k = 0; k < LANG_MAX; ++k)
     {
-        t->setLocale((LangIdTable_t) k);
+        t->setLocale((LangIdTable_t)k);
         EXPECT_EQ(t->m_langId, k);
         EXPECT_EQ(t->getFont(), StrRes::DEFAULT_FONT_MAC[k]);
         for (int id = 0; id < STRID_MAX; ++id)
-            EXPECT_EQ(t->getString((StrIdTable_t) id), TableTexts::entry(id, k)) << "id " << id << " language " << k;
+            EXPECT_EQ(t->getString((StrIdTable_t)id), TableTexts::entry(id, k)) << "id " << id << " language " << k;
         EXPECT_EQ(t->getLang(LANG_JA), TableTexts::fromU32(U"日本語"));
     }
 }
@@ -143,7 +152,7 @@ TEST_F(TxtLoaderService, SetLocaleOutOfRangeChangesNothing)
 {
     TxtLoader* t = TxtLoader::getInstance();
     t->setLocale(LANG_DE);
-    for (LangIdTable_t bad : { LANG_MAX, (LangIdTable_t) -1, (LangIdTable_t) 1000 })
+    for (LangIdTable_t bad : { LANG_MAX, (LangIdTable_t)-1, (LangIdTable_t)1000 })
     {
         t->setLocale(bad);
         EXPECT_EQ(t->m_langId, LANG_DE);
@@ -176,7 +185,7 @@ TEST_F(TxtLoaderService, LoadFillsOnlyWhatItsFlagNames)
     EXPECT_EQ(t->getString(STRID_STR_0001), StrRes::STR_0001[LANG_JA]);
 
     for (int bad : { 0, 5, -1 })
-        TxtLoaderTestAccess::load(*t, (FlgTable_t) bad);
+        TxtLoaderTestAccess::load(*t, (FlgTable_t)bad);
     EXPECT_EQ(t->getFont(), "MS PGothic");
     EXPECT_EQ(t->getLang(LANG_KO), StrRes::LANGUAGE_SELECTION[LANG_KO]);
 
@@ -207,14 +216,19 @@ TEST_F(TxtLoaderService, WithoutAnyLocaleTheLanguageIsEnglishAndAllTwelveAreOffe
     for (int k = 0; k < LANG_MAX; ++k)
     {
         EXPECT_TRUE(t->m_bLangEnable[k]) << k;
-        EXPECT_EQ(t->getLang((LangIdTable_t) k), StrRes::LANGUAGE_SELECTION[k]);
+        EXPECT_EQ(t->getLang((LangIdTable_t)k), StrRes::LANGUAGE_SELECTION[k]);
     }
     EXPECT_EQ(t->getString(STRID_STR_0000), "Updater Program");
 }
 
 TEST_F(TxtLoaderService, TheLocaleEnvironmentChoosesTheStartLanguage)
 {
-    const struct { std::array<const char*, 4> vars; LangIdTable_t expected; const char* rule; } cases[] = {
+    const struct
+    {
+        std::array<const char*, 4> vars;
+        LangIdTable_t expected;
+        const char* rule;
+    } cases[] = {
         { { nullptr, nullptr, nullptr, "de_DE.UTF-8" }, LANG_DE, "LANG" },
         { { nullptr, nullptr, "pt_BR.UTF-8", "de_DE.UTF-8" }, LANG_PT, "LC_MESSAGES over LANG" },
         { { nullptr, "ja_JP.UTF-8", "pt_BR.UTF-8", "de_DE.UTF-8" }, LANG_JA, "LC_ALL over the rest" },
@@ -228,7 +242,8 @@ TEST_F(TxtLoaderService, TheLocaleEnvironmentChoosesTheStartLanguage)
         setLocaleEnvironment(c.vars);
         TxtLoader::releaseInstance();
         EXPECT_EQ(TxtLoader::getInstance()->m_langId, c.expected) << c.rule;
-        EXPECT_EQ(TxtLoader::getInstance()->getString(STRID_STR_0000), TableTexts::entry(STRID_STR_0000, c.expected)) << c.rule;
+        EXPECT_EQ(TxtLoader::getInstance()->getString(STRID_STR_0000), TableTexts::entry(STRID_STR_0000, c.expected))
+            << c.rule;
     }
 }
 

@@ -33,38 +33,38 @@ class FakeHidSource
 public:
     FakeHidSource();
     ~FakeHidSource();
-    FakeHidSource (const FakeHidSource&) = delete;
-    FakeHidSource& operator= (const FakeHidSource&) = delete;
+    FakeHidSource(const FakeHidSource&) = delete;
+    FakeHidSource& operator=(const FakeHidSource&) = delete;
 
     // A QEL-720 (vendor 0x3A91, product 0x0A6D, usage page 0xFF00, usage 1) at the location.
-    static platform::HidDeviceDescription qel720 (uint32_t locationID, uint32_t versionNumber = 0x0100);
+    static platform::HidDeviceDescription qel720(uint32_t locationID, uint32_t versionNumber = 0x0100);
 
     void install();
     void uninstall();
 
     // Adds a present device; an empty key gets a unique one. Returns the key. Open managers see
     // an arrival.
-    std::string addDevice (platform::HidDeviceDescription device);
+    std::string addDevice(platform::HidDeviceDescription device);
     // The device's open nodes hang up and open managers see a removal. Unknown keys are ignored.
-    void removeDevice (const std::string& key);
+    void removeDevice(const std::string& key);
     // Queues one input report on every open node of the device.
-    void injectInputReport (const std::string& key, const std::vector<uint8_t>& report);
+    void injectInputReport(const std::string& key, const std::vector<uint8_t>& report);
 
     // Sees every write exactly as written to the node (report-ID byte first), on the writer's thread.
-    using WriteObserver = std::function<void (const std::string& key, const std::vector<uint8_t>& bytes)>;
-    void setWriteObserver (WriteObserver observer);
+    using WriteObserver = std::function<void(const std::string& key, const std::vector<uint8_t>& bytes)>;
+    void setWriteObserver(WriteObserver observer);
     // Answers each output report of the device (after the write observer): queues the reply as an
     // input report, then removes the device when asked. An empty handler stops answering.
-    void setReportHandler (const std::string& key, OutputReportHandler handler);
+    void setReportHandler(const std::string& key, OutputReportHandler handler);
     // Every write to the device fails while set.
-    void setWriteFails (const std::string& key, bool fails);
+    void setWriteFails(const std::string& key, bool fails);
     // Opening the device's node fails with this reason while it is not empty.
-    void setOpenError (const std::string& key, const std::string& reason);
+    void setOpenError(const std::string& key, const std::string& reason);
 
     // Every report written to the device so far, as written (kept after its removal).
-    std::vector<std::vector<uint8_t>> writtenReports (const std::string& key) const;
+    std::vector<std::vector<uint8_t>> writtenReports(const std::string& key) const;
     // Number of nodes of the device open now.
-    int openConnectionCount (const std::string& key) const;
+    int openConnectionCount(const std::string& key) const;
 
     struct Bus;
 

@@ -19,6 +19,6 @@ struct OutputReportOutcome
 };
 
 // Receives the report's data without the leading report-ID byte (64 bytes for this device).
-using OutputReportHandler = std::function<OutputReportOutcome (const uint8_t* report, std::size_t length)>;
+using OutputReportHandler = std::function<OutputReportOutcome(const uint8_t* report, std::size_t length)>;
 
 } // namespace testsupport

@@ -7,10 +7,10 @@
 
 // Serves the calling thread's run loop (default mode) until `done` holds or the time is up.
 // Returns done() at the end.
-bool pumpUntil (const std::function<bool()>& done, double seconds = 3.0);
+bool pumpUntil(const std::function<bool()>& done, double seconds = 3.0);
 
 // Serves whatever arrives within the time, to show that nothing more comes.
-inline void pumpFor (double seconds)
+inline void pumpFor(double seconds)
 {
-    pumpUntil ([] { return false; }, seconds);
+    pumpUntil([] { return false; }, seconds);
 }

@@ -29,7 +29,7 @@ public:
         uint16_t productID = 0x0A6D;
         uint16_t bcdDevice = 0x0100;
         int busNumber = 1;
-        std::vector<int> portPath { 1 }; // ports from the root hub, e.g. {2, 3} for "1-2.3"
+        std::vector<int> portPath{ 1 }; // ports from the root hub, e.g. {2, 3} for "1-2.3"
         uint16_t usagePage = 0xFF00;
         uint16_t usage = 0x0001;
         int inputReportSize = 64;
@@ -39,30 +39,30 @@ public:
 
     UmockdevHidTestbed();
     ~UmockdevHidTestbed();
-    UmockdevHidTestbed (const UmockdevHidTestbed&) = delete;
-    UmockdevHidTestbed& operator= (const UmockdevHidTestbed&) = delete;
+    UmockdevHidTestbed(const UmockdevHidTestbed&) = delete;
+    UmockdevHidTestbed& operator=(const UmockdevHidTestbed&) = delete;
 
     // True when running under umockdev-wrapper (otherwise the emulation cannot work).
     static bool available();
 
     // Creates the device and announces it with an "add" uevent. Returns its id (0 on failure).
-    DeviceId addDevice (const DeviceSpec& spec);
+    DeviceId addDevice(const DeviceSpec& spec);
     // Announces "remove" (hidraw node first, then its parents) and deletes the device.
-    void removeDevice (DeviceId id);
+    void removeDevice(DeviceId id);
 
-    std::string nodePath (DeviceId id) const; // "/dev/hidrawN"
-    std::string sysPath (DeviceId id) const;  // the hidraw node's sysfs path
+    std::string nodePath(DeviceId id) const; // "/dev/hidrawN"
+    std::string sysPath(DeviceId id) const;  // the hidraw node's sysfs path
 
     // The next report the host wrote to the node, as written (report-ID byte first, then the
     // output report's bytes). False when none arrives within timeoutMs.
-    bool readHostWrite (DeviceId id, std::vector<uint8_t>& bytes, int timeoutMs);
+    bool readHostWrite(DeviceId id, std::vector<uint8_t>& bytes, int timeoutMs);
     // Queues one input report for the host and waits (up to 1 s) until the host has read it, so
     // that consecutive reports reach the host one per read.
-    bool writeInputReport (DeviceId id, const std::vector<uint8_t>& report);
+    bool writeInputReport(DeviceId id, const std::vector<uint8_t>& report);
 
     // Starts answering every output report of the device on a responder thread; replaces any
     // earlier handler. The device's removal stops it.
-    void setReportHandler (DeviceId id, OutputReportHandler handler);
+    void setReportHandler(DeviceId id, OutputReportHandler handler);
 
     struct Impl;
 

@@ -18,8 +18,8 @@
 class Qel720FakeTransport
 {
 public:
-    Qel720FakeTransport (testsupport::FakeHidSource& source, SimulatedQel720& device,
-                         uint32_t locationID = 0x01100000, uint32_t versionNumber = 0x0100);
+    Qel720FakeTransport(testsupport::FakeHidSource& source, SimulatedQel720& device, uint32_t locationID = 0x01100000,
+                        uint32_t versionNumber = 0x0100);
 
     // The fake source's key of the device.
     const std::string& key() const { return m_key; }

@@ -8,4 +8,4 @@
 #include <OutputReportOutcome.h>
 
 // The handler keeps a reference to `device`, which must outlive it.
-testsupport::OutputReportHandler qel720ReportHandler (SimulatedQel720& device);
+testsupport::OutputReportHandler qel720ReportHandler(SimulatedQel720& device);

@@ -15,8 +15,8 @@
 class Qel720UmockdevTransport
 {
 public:
-    Qel720UmockdevTransport (testsupport::UmockdevHidTestbed& testbed, SimulatedQel720& device,
-                             const testsupport::UmockdevHidTestbed::DeviceSpec& spec = {});
+    Qel720UmockdevTransport(testsupport::UmockdevHidTestbed& testbed, SimulatedQel720& device,
+                            const testsupport::UmockdevHidTestbed::DeviceSpec& spec = {});
 
     // The testbed's id of the device; 0 when it could not be created.
     testsupport::UmockdevHidTestbed::DeviceId id() const { return m_id; }
