@@ -6,8 +6,8 @@
 // (the message thread). One cursor serves the whole process, so one walk at a time.
 // Failures are reported by a false or zero result and a message on stderr.
 
-#include "CoreFoundation.h"
-#include "IOKitHID.h"
+#include <platform/CoreFoundation.h>
+#include <platform/IOKitHID.h>
 
 // The one HID manager of the process; created and opened by the first build, never released
 // here. HidUtil's destructor drops it so that the next build creates a fresh one.

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "CoreFoundation.h"
-#include "IOKitHID.h"
+#include <platform/CoreFoundation.h>
+#include <platform/IOKitHID.h>
 
 #include <cstdint>
 #include <mutex>

@@ -1,5 +1,5 @@
+#include "LocaleIdentifiers.h"
 #include <platform/CoreFoundation.h>
-#include <platform/LocaleIdentifiers.h>
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include <platform/ReportDescriptor.h>
+#include "ReportDescriptor.h"
 
 #include <gtest/gtest.h>
 

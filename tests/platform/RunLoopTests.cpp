@@ -1,4 +1,4 @@
-#include <platform/RunLoop.h>
+#include "RunLoop.h"
 
 #include <gtest/gtest.h>
 

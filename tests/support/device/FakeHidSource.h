@@ -18,7 +18,7 @@
 
 #include "OutputReportOutcome.h"
 
-#include <platform/HidDeviceSource.h>
+#include "HidDeviceSource.h"
 
 #include <cstdint>
 #include <memory>

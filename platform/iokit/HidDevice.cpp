@@ -99,7 +99,7 @@ std::shared_ptr<platform::HidConnection> __IOHIDDevice::connectionLocked()
         m_openFailureReported = true;
         std::fprintf(stderr,
                      "Cannot open the HID device node %s (vendor %04x, product %04x): %s. "
-                     "To give the logged-in user access, copy 70-qel720.rules (in the updater's platform/udev "
+                     "To give the logged-in user access, copy 70-qel720.rules (in the updater's platform/linux/udev "
                      "folder) to /etc/udev/rules.d/, "
                      "run \"udevadm control --reload\" and plug the device in again.\n",
                      m_description.nodePath.c_str(), m_description.vendorID, m_description.productID, reason.c_str());
