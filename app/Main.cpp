@@ -1,38 +1,21 @@
-// Entry point of the QEL-720 updater: the application object and its main window.
-#include <juce_gui_basics/juce_gui_basics.h>
+// The program's entry: hands the process to JUCE's application runner.
+#include "Application.h"
 
-namespace
-{
-const juce::Colour kBackground{ 0xFFEAEAEA };
+#include <platform/Display.h>
 
-class MainWindow final : public juce::DocumentWindow
+#include <cstdio>
+
+juce::JUCEApplicationBase* juce_CreateApplication() { return new Application(); }
+
+int main(int argc, char* argv[])
 {
-public:
-    explicit MainWindow(const juce::String& name) : DocumentWindow(name, kBackground, 0)
+    // JUCE would crash centring the window on a screen that does not exist.
+    if (!platform::graphicalDisplayAvailable())
     {
-        setUsingNativeTitleBar(true);
-        setResizable(false, false);
-        setSize(404, 126);
-        centreWithSize(getWidth(), getHeight());
-        setVisible(true);
+        std::fprintf(stderr, "The QEL-720 update program needs a graphical display (none is reachable; is DISPLAY "
+                             "set?).\n");
+        return 1;
     }
-
-    void closeButtonPressed() override { juce::JUCEApplication::getInstance()->systemRequestedQuit(); }
-};
-
-class UpdaterApplication final : public juce::JUCEApplication
-{
-public:
-    const juce::String getApplicationName() override { return "QEL-720 Updater"; }
-    const juce::String getApplicationVersion() override { return "1.0.0"; }
-    bool moreThanOneInstanceAllowed() override { return false; }
-
-    void initialise(const juce::String&) override { m_pMainWindow.reset(new MainWindow(getApplicationName())); }
-    void shutdown() override { m_pMainWindow.reset(); }
-
-private:
-    std::unique_ptr<MainWindow> m_pMainWindow;
-};
-} // namespace
-
-START_JUCE_APPLICATION(UpdaterApplication)
+    juce::JUCEApplicationBase::createInstance = &juce_CreateApplication;
+    return juce::JUCEApplicationBase::main(argc, const_cast<const char**>(argv));
+}

@@ -68,7 +68,7 @@ juce::File MainComponent::updateFolder()
     return juce::File::getSpecialLocation(juce::File::currentExecutableFile).getParentDirectory();
 }
 
-void MainComponent::CheckUpdFile() { CheckUpdFile(updateFolder()); }
+void MainComponent::CheckUpdFile() { CheckUpdFile(m_updateFolder); }
 
 void MainComponent::CheckUpdFile(const juce::File& folder)
 {

@@ -5,6 +5,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <vector>
 
 // The protocol side of a simulated QEL-720, without any transport: it takes each output report
@@ -12,6 +13,12 @@
 // target id, and can be told to misbehave at a chosen command. A transport (fake source or
 // umockdev node) feeds it and delivers its replies. Thread-safe: transports call it from their own
 // threads while tests read its state.
+namespace testsupport
+{
+class FakeHidSource;
+class UmockdevHidTestbed;
+} // namespace testsupport
+
 class SimulatedQel720
 {
 public:
@@ -42,6 +49,9 @@ public:
     static constexpr std::size_t kFlashSize = 0x200000;
 
     SimulatedQel720();
+
+    std::string attach(testsupport::FakeHidSource& source, std::uint32_t locationID = 0x01100000);
+    int attach(testsupport::UmockdevHidTestbed& testbed);
 
     // Called by the transport with each output report (report ID already stripped).
     Outcome handleOutputReport(const std::uint8_t* data, std::size_t length);

@@ -2,10 +2,9 @@
 
 #include <cstdlib>
 
-TempFolder::TempFolder()
+TempFolder::TempFolder(const juce::File& parent)
 {
-    auto pattern = juce::File::getSpecialLocation(juce::File::tempDirectory)
-                       .getChildFile("qel720-XXXXXX")
+    auto pattern = parent.getChildFile("qel720-XXXXXX")
                        .getFullPathName()
                        .toStdString();
     if (mkdtemp(pattern.data()) == nullptr)

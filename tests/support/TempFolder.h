@@ -8,7 +8,8 @@
 class TempFolder
 {
 public:
-    TempFolder();
+    // Under the system's temporary folder, or under `parent` (to stay on its file system).
+    explicit TempFolder(const juce::File& parent = juce::File::getSpecialLocation(juce::File::tempDirectory));
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;

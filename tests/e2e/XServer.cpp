@@ -1,0 +1,181 @@
+#include "XServer.h"
+
+#include <X11/Xlib.h>
+
+#include "Process.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+
+#include <chrono>
+#include <csignal>
+#include <thread>
+#include <unistd.h>
+
+namespace
+{
+bool waitFor(const std::function<bool()>& done, int timeoutMs)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done())
+    {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+} // namespace
+
+XServer::XServer()
+{
+    // Xvfb picks a free display number and writes it to the pipe.
+    int fds[2];
+    if (pipe(fds) != 0)
+        return;
+    m_server = Process::spawn(
+        { "Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x24", "-nolisten", "tcp" },
+        Process::environmentWithout("LD_PRELOAD"), { fds[1] });
+    close(fds[1]);
+    char number[16] = {};
+    const auto got = read(fds[0], number, sizeof number - 1);
+    close(fds[0]);
+    if (m_server < 0 || got <= 0)
+        return;
+    m_name = ":" + std::to_string(std::strtoul(number, nullptr, 10));
+    m_display = XOpenDisplay(m_name.c_str());
+    if (m_display == nullptr)
+        return;
+    // A window manager would have made these; JUCE only looks them up.
+    for (const char* atom : { "WM_PROTOCOLS", "WM_TAKE_FOCUS", "WM_DELETE_WINDOW", "_NET_WM_PING", "WM_CHANGE_STATE",
+                              "WM_STATE", "_NET_WM_WINDOW_TYPE", "_NET_WM_STATE", "_NET_WM_STATE_HIDDEN",
+                              "_NET_WM_WINDOW_TYPE_NORMAL" })
+        XInternAtom(m_display, atom, False);
+    XSync(m_display, False);
+}
+
+XServer::~XServer()
+{
+    if (m_display != nullptr)
+        XCloseDisplay(m_display);
+    if (m_server > 0)
+    {
+        kill(m_server, SIGTERM);
+        Process::waitForExit(m_server, 5000);
+    }
+}
+
+// JUCE writes the title as UTF-8 into WM_NAME.
+std::string XServer::title(Window window)
+{
+    Atom type;
+    int format;
+    unsigned long count, after;
+    unsigned char* data = nullptr;
+    std::string result;
+    if (XGetWindowProperty(m_display, window, XA_WM_NAME, 0, 1024, False, AnyPropertyType, &type, &format, &count,
+                           &after, &data) == Success &&
+        data != nullptr)
+        result.assign(reinterpret_cast<char*>(data), count);
+    if (data != nullptr)
+        XFree(data);
+    return result;
+}
+
+std::vector<XServer::Window> XServer::windowsNamed(const std::string& wanted)
+{
+    std::vector<Window> found;
+    Window root, parent, *children = nullptr;
+    unsigned int count = 0;
+    if (XQueryTree(m_display, DefaultRootWindow(m_display), &root, &parent, &children, &count) == 0)
+        return found;
+    for (unsigned int i = 0; i < count; ++i)
+    {
+        XWindowAttributes attributes;
+        if (XGetWindowAttributes(m_display, children[i], &attributes) && attributes.map_state == IsViewable &&
+            title(children[i]) == wanted)
+            found.push_back(children[i]);
+    }
+    if (children != nullptr)
+        XFree(children);
+    return found;
+}
+
+Window XServer::waitForWindow(const std::string& wanted, int timeoutMs)
+{
+    Window window = 0;
+    waitFor(
+        [&]
+        {
+            const auto windows = windowsNamed(wanted);
+            window = windows.size() == 1 ? windows[0] : 0;
+            return window != 0;
+        },
+        timeoutMs);
+    return window;
+}
+
+juce::Rectangle<int> XServer::bounds(Window window)
+{
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(m_display, window, &attributes);
+    return { attributes.x, attributes.y, attributes.width, attributes.height };
+}
+
+juce::Colour XServer::pixel(Window window, int x, int y)
+{
+    XImage* image = XGetImage(m_display, window, x, y, 1, 1, AllPlanes, ZPixmap);
+    if (image == nullptr)
+        return {};
+    const auto value = XGetPixel(image, 0, 0);
+    XDestroyImage(image);
+    return juce::Colour((juce::uint8)(value >> 16), (juce::uint8)(value >> 8), (juce::uint8)value);
+}
+
+bool XServer::waitForPixel(Window window, int x, int y, juce::Colour colour, bool equal, int timeoutMs)
+{
+    return waitFor([&] { return (pixel(window, x, y) == colour) == equal; }, timeoutMs);
+}
+
+Window XServer::focusedWindow()
+{
+    Window window = 0;
+    int revert = 0;
+    XGetInputFocus(m_display, &window, &revert);
+    return window;
+}
+
+void XServer::focusRoot()
+{
+    XSetInputFocus(m_display, PointerRoot, RevertToPointerRoot, CurrentTime);
+    XSync(m_display, False);
+}
+
+bool XServer::fixedSize(Window window)
+{
+    XSizeHints hints{};
+    long supplied = 0;
+    return XGetWMNormalHints(m_display, window, &hints, &supplied) && (hints.flags & PMinSize) != 0 &&
+           (hints.flags & PMaxSize) != 0 && hints.min_width == hints.max_width && hints.min_height == hints.max_height;
+}
+
+void XServer::key(const char* keysym)
+{
+    auto environment = Process::environmentWithout("LD_PRELOAD");
+    environment.push_back("DISPLAY=" + m_name);
+    const auto pid = Process::spawn({ "xdotool", "key", "--delay", "60", keysym }, environment);
+    Process::waitForExit(pid, 10000);
+}
+
+void XServer::requestClose(Window window)
+{
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(m_display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = (long)XInternAtom(m_display, "WM_DELETE_WINDOW", False);
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(m_display, window, False, NoEventMask, &event);
+    XSync(m_display, False);
+}

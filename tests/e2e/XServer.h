@@ -1,0 +1,53 @@
+#pragma once
+
+#include <juce_graphics/juce_graphics.h>
+
+#include <string>
+#include <sys/types.h>
+
+// A private X server (Xvfb) for one test, and what a test asks of it: the program's windows, their
+// pixels and keyboard focus, keys typed as a user would (xdotool), and a window manager's close
+// request. There is no window manager: the atoms JUCE expects from one are made here.
+//
+// Threading: the test's thread only.
+class XServer
+{
+public:
+    using Window = unsigned long; // X11's window id (Xlib's own header clashes with JUCE's names)
+
+public:
+    XServer();
+    ~XServer();
+    XServer(const XServer&) = delete;
+    XServer& operator=(const XServer&) = delete;
+
+    bool running() const { return m_display != nullptr; }
+    // The value for DISPLAY, e.g. ":12".
+    const std::string& name() const { return m_name; }
+
+    // The top-level windows whose title is `title`.
+    std::vector<Window> windowsNamed(const std::string& title);
+    // Waits for exactly one such window; 0 when none came in time.
+    Window waitForWindow(const std::string& title, int timeoutMs = 20000);
+    std::string title(Window window);
+    juce::Rectangle<int> bounds(Window window);
+    // The colour at (x, y) inside the window.
+    juce::Colour pixel(Window window, int x, int y);
+    // Waits until the pixel has (or, with `equal` false, no longer has) the colour.
+    bool waitForPixel(Window window, int x, int y, juce::Colour colour, bool equal = true, int timeoutMs = 20000);
+    Window focusedWindow();
+    // Gives the keyboard focus to no window of the program.
+    void focusRoot();
+    // Whether the window manager is told that the window cannot be resized.
+    bool fixedSize(Window window);
+
+    // Presses and releases a key (an X keysym name such as "Return") with xdotool.
+    void key(const char* keysym);
+    // What a window manager sends when the user closes the window.
+    void requestClose(Window window);
+
+private:
+    pid_t m_server = -1;
+    std::string m_name;
+    struct _XDisplay* m_display = nullptr;
+};
