@@ -2,7 +2,12 @@
 #include "DeviceProtocol.h"
 #include "MainComponent.h"
 
+#include <cerrno>
 #include <cstdlib>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -48,16 +53,6 @@ void fillEntry(UpdateTarget& target, const juce::File& file, int index)
     target.m_offset = layout.offset;
     target.m_address = layout.address;
     target.m_targetId = layout.targetId;
-}
-
-// A file far larger than expected fails the length check anyway; it is not read into memory
-// for that. Gives the result the whole load would have given, or 0 when the load must decide.
-int checkOversizedFile(const juce::File& file, int expectedSize)
-{
-    if (!file.existsAsFile() || file.getSize() <= expectedSize)
-        return 0;
-    juce::FileInputStream in(file);
-    return in.openedOk() ? kErrFileSize : kErrFileLoad;
 }
 
 bool isDigit(juce::juce_wchar c) { return c >= '0' && c <= '9'; }
@@ -168,16 +163,50 @@ void MainComponent::CheckMainFile(const juce::File& candidate)
     }
 }
 
+namespace
+{
+// Reads a regular file (a symbolic link to one included) into content, never more than limit
+// bytes. Anything else is refused before it is opened: a device or a pipe reports a size of 0
+// whatever it would give, and opening a pipe blocks the message thread until a writer comes.
+// False when the path is no regular file or cannot be opened or read.
+bool readRegularFile(const juce::File& file, size_t limit, juce::MemoryBlock& content)
+{
+    const auto path = file.getFullPathName();
+    struct stat info = {};
+    if (::stat(path.toRawUTF8(), &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
+
+    // Non-blocking: should a pipe have taken the path's place meanwhile, open returns at once.
+    const int fd = ::open(path.toRawUTF8(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    bool ok = true;
+    content.setSize(limit);
+    size_t total = 0;
+    while (ok && total < limit)
+    {
+        const auto got = ::read(fd, static_cast<char*>(content.getData()) + total, limit - total);
+        if (got == 0)
+            break;
+        if (got > 0)
+            total += (size_t)got;
+        else
+            ok = errno == EINTR;
+    }
+    ::close(fd);
+    content.setSize(total);
+    return ok;
+}
+} // namespace
+
 int MainComponent::ParseUpdFile(const juce::File& file, int expectedSize, unsigned int* date, juce::String& version)
 {
     if (!file.exists())
         return kErrNoFile;
 
-    if (const int early = checkOversizedFile(file, expectedSize))
-        return early;
-
+    // One byte past the expected size tells a longer file, however long it is or grows.
     juce::MemoryBlock content;
-    if (!file.loadFileAsData(content))
+    if (!readRegularFile(file, (size_t)expectedSize + 1, content))
         return kErrFileLoad;
     if (content.getSize() != (size_t)expectedSize)
         return kErrFileSize;

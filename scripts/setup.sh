@@ -8,7 +8,7 @@ PACKAGES=(
   juce-modules-source
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libudev-dev udev umockdev libumockdev-dev
-  libfontconfig-dev fonts-dejavu-core fonts-droid-fallback fonts-nanum
+  libfontconfig-dev fonts-dejavu-core fonts-droid-fallback fonts-nanum fonts-noto-cjk fonts-liberation2
   libfreetype-dev libx11-dev libxrandr-dev libxinerama-dev libxcursor-dev libxext-dev
   libasound2-dev libpng-dev libjpeg-dev zlib1g-dev
   xvfb xauth xdotool

@@ -2,28 +2,18 @@
 
 namespace
 {
-// Glyph numbers of the members are character codes (below 0x110000) for JUCE's own
-// typefaces; the member index goes above them.
-constexpr int kGlyphBits = 21;
+// Members' glyph numbers are below 1 << 16; the member index goes above them.
+constexpr int kGlyphBits = 16;
 constexpr int kGlyphMask = (1 << kGlyphBits) - 1;
-
-// A member that lacks a glyph asks JUCE's fallback typeface, which resolves through the
-// default look-and-feel and may be a FallbackTypeface again. A nested call on the same
-// thread therefore answers "no glyph" instead of recursing without end.
-thread_local int t_depth = 0;
-
-struct DepthGuard
-{
-    DepthGuard() { ++t_depth; }
-    ~DepthGuard() { --t_depth; }
-    bool isNested() const { return t_depth > 1; }
-};
+constexpr size_t kMaxFaces = 0x7FFF;
 } // namespace
 
 FallbackTypeface::FallbackTypeface(const juce::String& name, const juce::String& style, std::vector<Face> chain)
     : juce::Typeface(name, style),
       m_chain(std::move(chain))
 {
+    if (m_chain.size() > kMaxFaces)
+        m_chain.resize(kMaxFaces);
 }
 
 float FallbackTypeface::getAscent() const { return m_chain.empty() ? 0.8f : m_chain.front().typeface->getAscent(); }
@@ -76,9 +66,7 @@ std::vector<FallbackTypeface::Run> FallbackTypeface::splitIntoRuns(const juce::S
 
 float FallbackTypeface::getStringWidth(const juce::String& text)
 {
-    DepthGuard guard;
-
-    if (guard.isNested() || m_chain.empty())
+    if (m_chain.empty())
         return 0.0f;
 
     float width = 0.0f;
@@ -92,10 +80,9 @@ float FallbackTypeface::getStringWidth(const juce::String& text)
 void FallbackTypeface::getGlyphPositions(const juce::String& text, juce::Array<int>& glyphs,
                                          juce::Array<float>& xOffsets)
 {
-    DepthGuard guard;
     xOffsets.add(0.0f);
 
-    if (guard.isNested() || m_chain.empty())
+    if (m_chain.empty())
     {
         // One zero-width glyph per character keeps callers' character counting intact.
         for (int i = text.length(); --i >= 0;)
@@ -137,10 +124,9 @@ bool FallbackTypeface::decode(int glyphNumber, int& face, int& faceGlyph) const
 
 bool FallbackTypeface::getOutlineForGlyph(int glyphNumber, juce::Path& path)
 {
-    DepthGuard guard;
     int face = 0, faceGlyph = 0;
 
-    if (guard.isNested() || !decode(glyphNumber, face, faceGlyph))
+    if (!decode(glyphNumber, face, faceGlyph))
         return false;
 
     return m_chain[(size_t)face].typeface->getOutlineForGlyph(faceGlyph, path);
@@ -149,10 +135,9 @@ bool FallbackTypeface::getOutlineForGlyph(int glyphNumber, juce::Path& path)
 juce::EdgeTable* FallbackTypeface::getEdgeTableForGlyph(int glyphNumber, const juce::AffineTransform& transform,
                                                         float fontHeight)
 {
-    DepthGuard guard;
     int face = 0, faceGlyph = 0;
 
-    if (guard.isNested() || !decode(glyphNumber, face, faceGlyph))
+    if (!decode(glyphNumber, face, faceGlyph))
         return nullptr;
 
     return m_chain[(size_t)face].typeface->getEdgeTableForGlyph(faceGlyph, transform, fontHeight);

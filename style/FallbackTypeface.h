@@ -7,14 +7,19 @@
 
 // A typeface that draws each character with the first typeface of a chain that has a glyph
 // for it, so that one font name can show Latin, Cyrillic, Hangul, kana and Han text in the
-// one asked style. Characters that no member has go to the first member.
+// one asked style. A character that no member has is drawn by the first member (its "missing"
+// box).
 //
-// Runs of consecutive characters served by the same member are measured by that member, so
-// kerning holds inside a run. Glyph numbers carry the member's index in their top bits.
-// Ascent, descent and point size come from the first member.
+// Which member has a character is answered by the chain's coverage functions, without opening
+// the members: a member typeface is opened (reads its font file) only when a character first
+// needs it, or, for the first member, when the metrics are asked for. Runs of consecutive
+// characters served by the same member are measured by that member, so kerning holds inside a
+// run. Glyph numbers carry the member's index above the member's own glyph number, which must
+// be below 65536 (FreeType glyph indices are). Ascent, descent and point size come from the
+// first member.
 //
-// Threading: the chain is fixed at construction, so the object may be used from any thread
-// on which its member typefaces may be used.
+// Threading: the chain is fixed at construction, so the object may be used from any thread on
+// which its member typefaces may be used (FreeTypeFace members: any thread).
 // Ownership: reference-counted like every juce::Typeface; it holds references to its members.
 class FallbackTypeface : public juce::Typeface
 {
@@ -26,6 +31,7 @@ public:
         juce::String source;                            // where the member comes from, for diagnostics
     };
 
+    // Chains longer than 32767 members are cut to that length.
     FallbackTypeface(const juce::String& name, const juce::String& style, std::vector<Face> chain);
 
     float getAscent() const override;

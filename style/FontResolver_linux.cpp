@@ -1,7 +1,8 @@
-// Font resolution with fontconfig: fontconfig orders the installed fonts for a request (name,
-// language, weight, slant) and reports which characters each font has; JUCE's FreeType layer
-// draws them.
+// Font resolution with fontconfig: fontconfig ranks the installed fonts for a description
+// (families, language, weight, slant) and reports which characters each font has; FreeType
+// (FreeTypeFace) draws them, any face of any file.
 #include "FontResolver.h"
+#include "FreeTypeFace.h"
 
 #include <fontconfig/fontconfig.h>
 
@@ -9,45 +10,20 @@
 
 namespace
 {
-juce::StringArray getStrings(FcPattern* pattern, const char* object)
-{
-    juce::StringArray values;
-    FcChar8* value = nullptr;
-
-    for (int i = 0; FcPatternGetString(pattern, object, i, &value) == FcResultMatch; ++i)
-        values.add(juce::String::fromUTF8(reinterpret_cast<const char*>(value)));
-
-    return values;
-}
-
 bool getBool(FcPattern* pattern, const char* object, bool fallback)
 {
     FcBool value = FcFalse;
     return FcPatternGetBool(pattern, object, 0, &value) == FcResultMatch ? value != FcFalse : fallback;
 }
 
-// JUCE knows the fonts it found in fontconfig's font folders by family and style name;
-// fontconfig lists every name a font has, the font's own first.
-juce::Typeface::Ptr createByName(const juce::StringArray& families, const juce::StringArray& styles)
+juce::String getString(FcPattern* pattern, const char* object)
 {
-    for (const auto& family : families)
-    {
-        const auto known = juce::Font::findAllTypefaceStyles(family);
+    FcChar8* value = nullptr;
 
-        for (const auto& style : styles)
-        {
-            if (!known.contains(style, true))
-                continue;
+    if (FcPatternGetString(pattern, object, 0, &value) != FcResultMatch)
+        return {};
 
-            juce::Typeface::Ptr typeface = juce::Typeface::createSystemTypefaceFor(juce::Font(family, style, 1.0f));
-
-            // JUCE leaves the name empty when it could not open the face.
-            if (typeface != nullptr && typeface->getName().isNotEmpty())
-                return typeface;
-        }
-    }
-
-    return nullptr;
+    return juce::String::fromUTF8(reinterpret_cast<const char*>(value));
 }
 
 // The charsets of fontconfig's font list may live in its cache files, which go away with the
@@ -60,15 +36,11 @@ FcCharSet* ownCopy(const FcCharSet* charset)
     return copy;
 }
 
-juce::Typeface::Ptr createFromFile(const juce::File& file)
+// Whether FreeType can give outlines for the font: bitmap-only and colour-bitmap fonts cannot
+// serve, nor can the whole of a variable font (its named instances are listed on their own).
+bool hasUsableOutlines(FcPattern* font)
 {
-    juce::MemoryBlock data;
-
-    if (!file.loadFileAsData(data))
-        return nullptr;
-
-    juce::Typeface::Ptr typeface = juce::Typeface::createSystemTypefaceFor(data.getData(), data.getSize());
-    return typeface != nullptr && typeface->getName().isNotEmpty() ? typeface : nullptr;
+    return getBool(font, FC_OUTLINE, true) && !getBool(font, FC_COLOR, false) && !getBool(font, FC_VARIABLE, false);
 }
 } // namespace
 
@@ -88,46 +60,19 @@ struct FontResolver::Platform
             FcConfigDestroy(config);
     }
 
-    // The chain member for one font of fontconfig's list, shared by every chain that holds
-    // it; an empty typeface when JUCE cannot draw the font.
-    FallbackTypeface::Face faceFor(FcPattern* font)
+    // The chain member for one font of fontconfig's list, shared by every chain that holds it.
+    // Nothing is read from the font file here: the typeface opens it on first use.
+    FallbackTypeface::Face faceFor(FcPattern* font, const FcCharSet* charset, bool embolden)
     {
-        FcChar8* file = nullptr;
+        const juce::String path = getString(font, FC_FILE);
         int index = 0;
-
-        if (FcPatternGetString(font, FC_FILE, 0, &file) != FcResultMatch)
-            return {};
-
         FcPatternGetInteger(font, FC_INDEX, 0, &index);
-        const juce::String path = juce::String::fromUTF8(reinterpret_cast<const char*>(file));
-        const juce::String key = path + ":" + juce::String(index);
+        const juce::String key = path + ":" + juce::String(index) + (embolden ? ":embolden" : "");
 
         auto found = faces.find(key);
 
         if (found != faces.end())
             return found->second;
-
-        FallbackTypeface::Face face = makeFace(font, path, index);
-        faces.emplace(key, face);
-        return face;
-    }
-
-    static FallbackTypeface::Face makeFace(FcPattern* font, const juce::String& path, int index)
-    {
-        FcCharSet* charset = nullptr;
-
-        // JUCE draws outlines only: bitmap and colour-bitmap fonts cannot serve.
-        if (!getBool(font, FC_OUTLINE, true) || getBool(font, FC_COLOR, false) ||
-            FcPatternGetCharSet(font, FC_CHARSET, 0, &charset) != FcResultMatch)
-            return {};
-
-        juce::Typeface::Ptr typeface = createByName(getStrings(font, FC_FAMILY), getStrings(font, FC_STYLE));
-
-        if (typeface == nullptr && index == 0)
-            typeface = createFromFile(juce::File(path));
-
-        if (typeface == nullptr)
-            return {};
 
         std::shared_ptr<FcCharSet> coverage(ownCopy(charset), FcCharSetDestroy);
 
@@ -135,23 +80,24 @@ struct FontResolver::Platform
             return {};
 
         FallbackTypeface::Face face;
-        face.typeface = typeface;
+        face.typeface = new FreeTypeFace(getString(font, FC_FAMILY), getString(font, FC_STYLE), path, index, embolden);
         face.hasGlyph = [coverage](juce::juce_wchar c)
         { return FcCharSetHasChar(coverage.get(), (FcChar32)c) != FcFalse; };
-        face.source = typeface->getName() + " " + typeface->getStyle() + " (" + path + ")";
+        face.source = face.typeface->getName() + " " + face.typeface->getStyle() + (embolden ? " emboldened" : "") +
+                      " (" + path + ", face " + juce::String(index) + ")";
+        faces.emplace(key, face);
         return face;
     }
 
     FcConfig* config;
-    std::map<juce::String, FallbackTypeface::Face> faces; // key: file and face index
+    std::map<juce::String, FallbackTypeface::Face> faces; // key: file, face index, emboldening
 };
 
 FontResolver::FontResolver() = default;
 
 FontResolver::~FontResolver() = default;
 
-std::vector<FallbackTypeface::Face> FontResolver::buildChain(const juce::String& family, const juce::String& language,
-                                                             bool bold, bool italic)
+std::vector<FallbackTypeface::Face> FontResolver::buildChain(const Description& description, bool bold, bool italic)
 {
     std::vector<FallbackTypeface::Face> chain;
 
@@ -166,39 +112,51 @@ std::vector<FallbackTypeface::Face> FontResolver::buildChain(const juce::String&
 
     FcPattern* pattern = FcPatternCreate();
 
-    if (family.isNotEmpty())
+    for (const auto& family : description.families)
         FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.toRawUTF8()));
 
-    if (language.isNotEmpty())
-        FcPatternAddString(pattern, FC_LANG, reinterpret_cast<const FcChar8*>(language.toRawUTF8()));
+    if (description.language.isNotEmpty())
+        FcPatternAddString(pattern, FC_LANG, reinterpret_cast<const FcChar8*>(description.language.toRawUTF8()));
 
     FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
     FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
     FcConfigSubstitute(config, pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);
 
-    // Trimmed: a font stays in the list only if it adds characters that the fonts before it
-    // lack, which keeps the chain short.
+    // Untrimmed, so that a font this side cannot draw (bitmaps) does not hide the ones after it
+    // that cover the same characters. The chain then keeps each usable font that adds
+    // characters the fonts before it lack: the others would never draw a character.
     FcResult result = FcResultNoMatch;
-    FcFontSet* fonts = FcFontSort(config, pattern, FcTrue, nullptr, &result);
+    FcFontSet* fonts = FcFontSort(config, pattern, FcFalse, nullptr, &result);
+    FcCharSet* covered = FcCharSetCreate();
 
-    if (fonts != nullptr)
+    if (fonts != nullptr && covered != nullptr)
     {
         for (int i = 0; i < fonts->nfont; ++i)
         {
-            FallbackTypeface::Face face = m_pPlatform->faceFor(fonts->fonts[i]);
+            FcPattern* font = fonts->fonts[i];
+            FcCharSet* charset = nullptr;
+            FcBool added = FcFalse;
+
+            if (!hasUsableOutlines(font) || FcPatternGetCharSet(font, FC_CHARSET, 0, &charset) != FcResultMatch ||
+                !FcCharSetMerge(covered, charset, &added) || !added)
+                continue;
+
+            int weight = FC_WEIGHT_REGULAR;
+            FcPatternGetInteger(font, FC_WEIGHT, 0, &weight);
+            FallbackTypeface::Face face = m_pPlatform->faceFor(font, charset, bold && weight < FC_WEIGHT_DEMIBOLD);
 
             if (face.typeface != nullptr)
                 chain.push_back(std::move(face));
         }
-
-        FcFontSetDestroy(fonts);
     }
 
+    if (covered != nullptr)
+        FcCharSetDestroy(covered);
+
+    if (fonts != nullptr)
+        FcFontSetDestroy(fonts);
+
     FcPatternDestroy(pattern);
-
-    if (chain.empty())
-        std::cerr << "FontResolver: no installed font can draw \"" << family << "\".\n";
-
     return chain;
 }

@@ -4,356 +4,249 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
+#include <cstdio>
+#include <cstdlib>
+#include <future>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
-class UpdateFiles : public ::testing::Test
-{
-protected:
-    juce::File child(const char* name) const { return m_temp.child(name); }
-    juce::File writeMain(const char* name, const UpdateFileBuilder& builder = UpdateFileBuilder()) const
-    {
-        return builder.write(child(name));
-    }
-    void check() { m_main.CheckUpdFile(m_folder); }
-    juce::String chosenName() const { return m_main.m_updTargets[0].m_file.getFileName(); }
+constexpr int kMainSize = 0x200000;
+const char* const kDspNames[] = { "qelc1_dsp_prog.bin", "qelc1_dsp_data.bin", "qelc1_dsp_cymbal_data.bin" };
 
-    TempFolder m_temp;
-    const juce::File& m_folder = m_temp.file();
-    MainComponent m_main;
+// Size, file offset, device address and target id of each entry of the update table.
+const juce::int64 kEntries[kUpdateTargetCount][4] = {
+    { 0x90000, 0, 0, 0xF1 },
+    { 0x90000, 0x90000, 0x90000, 0xF2 },
+    { 0xB0000, 0x120000, 0x120000, 0xF3 },
+    { 0x10000, 0x1D0000, 0x1D0000, 0xF7 },
+    { 0x2E000, 0, 0x120000, 0xF4 },
+    { 0x20000, 0, 0x160000, 0xF5 },
+    { 0x40000, 0, 0x180000, 0xF6 },
 };
 
-const juce::uint8 kMainIds[] = { 0xF1, 0xF2, 0xF3, 0xF7 };
+// Runs the check on a thread of its own, so that a check stuck on a special file fails the test
+// instead of hanging it: a reader blocked opening a pipe is let go by opening the pipe's write
+// end; one that cannot be let go (reading a device without end) ends the test program.
+int parseGuarded(const juce::File& file, int size, unsigned int& date, juce::String& version)
+{
+    std::packaged_task<int()> task([&] { return MainComponent::ParseUpdFile(file, size, &date, version); });
+    auto result = task.get_future();
+    std::thread checker(std::move(task));
+    if (result.wait_for(std::chrono::seconds(5)) != std::future_status::ready)
+    {
+        if (const int writer = ::open(file.getFullPathName().toRawUTF8(), O_WRONLY | O_NONBLOCK); writer >= 0)
+            ::close(writer);
+        if (result.wait_for(std::chrono::seconds(5)) != std::future_status::ready)
+        {
+            std::fprintf(stderr, "ParseUpdFile is still reading %s\n", file.getFullPathName().toRawUTF8());
+            std::_Exit(EXIT_FAILURE);
+        }
+    }
+    checker.join();
+    return result.get();
+}
+// One file checked on its own: what the folder holds under its name, the result, and the date
+// word and version text left in the outputs (which start as kUntouched and "keep").
+constexpr int kImage = 0, kMissing = 1, kFolder = 2, kZeroDevice = 3, kPipe = 4, kDspData = 5, kLinkToDspData = 6;
+constexpr juce::uint32 kUntouched = 0xDEADBEEF;
+struct ParseCase
+{
+    const char* rule;
+    const char* name;
+    int result;
+    UpdateFileBuilder file;
+    int kind = kImage;
+    juce::uint32 date = kUntouched;
+    const char* version = "keep";
+};
+
+void expectResults(const std::vector<ParseCase>& cases)
+{
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.rule);
+        TempFolder temp;
+        const auto file = temp.child(c.name);
+        const int size = juce::String(c.name).containsIgnoreCase("dsp") ? 0x20000 : kMainSize;
+        const auto path = file.getFullPathName().toStdString();
+        const auto make = [&]
+        {
+            switch (c.kind)
+            {
+                case kImage: return c.file.write(file).existsAsFile();
+                case kMissing: return true;
+                case kFolder: return file.createDirectory().wasOk();
+                case kZeroDevice: return ::symlink("/dev/zero", path.c_str()) == 0;
+                case kPipe: return ::mkfifo(path.c_str(), 0600) == 0;
+                case kDspData: return UpdateFileBuilder::writeDsp(file, (size_t)size).existsAsFile();
+                case kLinkToDspData:
+                    return UpdateFileBuilder::writeDsp(temp.child("elsewhere"), (size_t)size)
+                        .createSymbolicLink(file, false);
+            }
+            return false;
+        };
+        ASSERT_TRUE(make());
+
+        unsigned int date = kUntouched;
+        juce::String version("keep");
+        EXPECT_EQ(parseGuarded(file, size, date, version), c.result);
+        EXPECT_EQ(date, c.date);
+        EXPECT_EQ(version, c.version);
+    }
+}
 } // namespace
 
-TEST(CalcCRC, ninedigitsGiveTheXmodemCheckValue)
+TEST(CalcCRC, givesTheXmodemCheckValue)
 {
-    const char* digits = "123456789";
-    EXPECT_EQ(MainComponent::CalcCRC(reinterpret_cast<const unsigned char*>(digits), 9), 0x31C3);
-}
-
-TEST(CalcCRC, emptyOrNegativeLengthGivesZero)
-{
-    const unsigned char byte = 0xAB;
-    EXPECT_EQ(MainComponent::CalcCRC(&byte, 0), 0);
-    EXPECT_EQ(MainComponent::CalcCRC(&byte, -5), 0);
-}
-
-TEST(CalcCRC, agreesWithTheBytewiseFormulaOnRandomData)
-{
-    std::mt19937 random(7);
-    for (long length : { 1L, 2L, 3L, 61L, 62L, 1000L, 65537L })
-    {
-        std::vector<unsigned char> data(static_cast<size_t>(length));
-        for (auto& b : data)
-            b = static_cast<unsigned char>(random());
-        EXPECT_EQ(MainComponent::CalcCRC(data.data(), length),
-                  UpdateFileBuilder::referenceCrc(data.data(), data.size()))
-            << "length " << length;
-    }
+    EXPECT_EQ(MainComponent::CalcCRC(reinterpret_cast<const unsigned char*>("123456789"), 9), 0x31C3);
 }
 
 TEST(CheckSysVer, acceptsOnlyDigitPointDigitDigit)
 {
-    for (const char* good : { "1.23", "0.00", "9.99", "1.234" })
+    const std::pair<const char*, bool> cases[] = { { "1.23", true },  { "0.00", true },  { "9.99", true },
+                                                   { "1.234", true }, { "1,23", false }, { "/.23", false },
+                                                   { "a.23", false }, { "1.:3", false }, { "1.2x", false },
+                                                   { "1.2", false },  { "", false } };
+    for (const auto& [text, valid] : cases)
     {
-        juce::String text(good);
-        EXPECT_TRUE(MainComponent::CheckSysVer(text)) << good;
-    }
-    for (const char* bad : { "1,23", "a.23", "1.2x", "1.2", "", "12.3", ".123" })
-    {
-        juce::String text(bad);
-        EXPECT_FALSE(MainComponent::CheckSysVer(text)) << bad;
-    }
-}
-
-TEST_F(UpdateFiles, emptyFolderEndsInE01AndTouchesNoEntry)
-{
-    check();
-    EXPECT_EQ(m_main.m_updState.load(), 0xE01);
-    EXPECT_EQ(m_main.m_updMask, 0);
-    for (const auto& target : m_main.m_updTargets)
-        EXPECT_EQ(target.m_status, 0);
-}
-
-TEST_F(UpdateFiles, validMainFileFillsEntriesZeroToThree)
-{
-    writeMain("QEL720v003.bin", UpdateFileBuilder().date(0x20231231).version("2.05").patternRegions());
-    check();
-
-    EXPECT_EQ(m_main.m_updState.load(), 0);
-    EXPECT_EQ(m_main.m_updMask, 8);
-    EXPECT_EQ(m_main.m_fileDate, 0x20231231u);
-    EXPECT_EQ(m_main.m_fileSysVer, "2.05");
-
-    const juce::int64 sizes[] = { 0x90000, 0x90000, 0xB0000, 0x10000 };
-    const juce::int64 offsets[] = { 0, 0x90000, 0x120000, 0x1D0000 };
-    for (int i = 0; i < 4; ++i)
-    {
-        const auto& t = m_main.m_updTargets[i];
-        EXPECT_EQ(t.m_status, 1);
-        EXPECT_EQ(t.m_file, child("QEL720v003.bin"));
-        EXPECT_EQ(t.m_size, sizes[i]);
-        EXPECT_EQ(t.m_offset, offsets[i]);
-        EXPECT_EQ(t.m_address, offsets[i]) << "a main region goes to the address equal to its offset";
-        EXPECT_EQ(t.m_targetId, kMainIds[i]);
-    }
-    for (int i = 4; i < 7; ++i)
-        EXPECT_EQ(m_main.m_updTargets[i].m_status, 0);
-}
-
-TEST_F(UpdateFiles, highestNumberWinsWhateverTheListingOrder)
-{
-    writeMain("QEL720v010.bin");
-    writeMain("QEL720v002.bin", UpdateFileBuilder().wrongCrc());
-    check();
-    EXPECT_EQ(m_main.m_updState.load(), 0);
-    EXPECT_EQ(chosenName(), "QEL720v010.bin");
-}
-
-TEST_F(UpdateFiles, numberZeroOrLettersIsNeverChosen)
-{
-    writeMain("QEL720v000.bin");
-    writeMain("QEL720vabc.bin");
-    writeMain("QEL720v-12.bin");
-    check();
-    EXPECT_EQ(m_main.m_updState.load(), 0xE01);
-    EXPECT_EQ(m_main.m_updMask, 0);
-}
-
-TEST_F(UpdateFiles, numberIsReadLikeAtoi)
-{
-    writeMain("QEL720v1ab.bin");                                      // 1
-    writeMain("QEL720v 2x.bin");                                      // white space skipped: 2
-    writeMain("QEL720v+3_.bin", UpdateFileBuilder().version("3.00")); // a sign is taken: 3
-    check();
-    EXPECT_EQ(chosenName(), "QEL720v+3_.bin");
-    EXPECT_EQ(m_main.m_fileSysVer, "3.00");
-}
-
-TEST_F(UpdateFiles, namesWithTwoOrFourCharactersInPlaceOfTheWildcardAreIgnored)
-{
-    writeMain("QEL720v01.bin");
-    writeMain("QEL720v0001.bin");
-    child("QEL720v005.bin.old").replaceWithText("x");
-    check();
-    EXPECT_EQ(m_main.m_updState.load(), 0xE01);
-}
-
-TEST_F(UpdateFiles, letterCaseOfTheNameIsIgnored)
-{
-    writeMain("qel720V007.BIN");
-    check();
-    EXPECT_EQ(m_main.m_updState.load(), 0);
-    EXPECT_EQ(chosenName(), "qel720V007.BIN");
-}
-
-TEST_F(UpdateFiles, mainFileOneByteShortIsE03InAllFourEntries)
-{
-    writeMain("QEL720v001.bin", UpdateFileBuilder().size(0x1FFFFF));
-    check();
-    EXPECT_EQ(m_main.m_updState.load(), 0xE03);
-    EXPECT_EQ(m_main.m_updMask, 0);
-    for (int i = 0; i < 4; ++i)
-    {
-        EXPECT_EQ(m_main.m_updTargets[i].m_status, 0xE03);
-        EXPECT_EQ(m_main.m_updTargets[i].m_file, juce::File()) << "a failed entry stays empty";
-        EXPECT_EQ(m_main.m_updTargets[i].m_size, 0);
+        juce::String version(text);
+        EXPECT_EQ(MainComponent::CheckSysVer(version), valid) << '"' << text << '"';
     }
 }
 
-TEST_F(UpdateFiles, oversizedMainFileIsE03)
+// A folder's files decide the path (DSP files before the main file), the chosen main file (the
+// highest number) and the entries filled. Content: valid, invalid (wrong CRC, DSP file one byte
+// too long), one byte short, or a folder.
+TEST(CheckUpdFile, choosesAndChecksTheFilesOfTheFolder)
 {
-    writeMain("QEL720v001.bin", UpdateFileBuilder().size(0x200000 + 4096));
-    check();
-    EXPECT_EQ(m_main.m_updState.load(), 0xE03);
+    constexpr int ok = 0, bad = 1, cut = 2, dir = 3; // what a file holds
+    const char *const M = "QEL720v001.bin", *const P = kDspNames[0], *const D = kDspNames[1], *const C = kDspNames[2];
+    const struct
+    {
+        const char* rule;
+        std::vector<std::pair<const char*, int>> files;
+        int state;
+        std::array<int, kUpdateTargetCount> status = {};
+    } cases[] = {
+        { "empty folder", {}, 0xE01, {} },
+        { "highest number wins", { { "QEL720v002.bin", bad }, { "QEL720v010.bin", ok } }, 0, { 1, 1, 1, 1 } },
+        { "number 0 or none", { { "QEL720v000.bin", ok }, { "QEL720vabc.bin", ok }, { "QEL720v-12.bin", ok } }, 0xE01 },
+        { "read like atoi",
+          { { "QEL720v1ab.bin", bad }, { "QEL720v 2x.bin", bad }, { "QEL720v+3_.bin", ok } },
+          0,
+          { 1, 1, 1, 1 } },
+        { "not 3 characters",
+          { { "QEL720v01.bin", ok }, { "QEL720v0001.bin", ok }, { "QEL720v005.bin.old", ok } },
+          0xE01 },
+        { "letter case ignored", { { "qel720V007.BIN", ok } }, 0, { 1, 1, 1, 1 } },
+        { "a folder", { { M, dir } }, 0xE01 },
+        { "one byte short", { { M, cut } }, 0xE03, { 0xE03, 0xE03, 0xE03, 0xE03 } },
+        { "DSP name in upper case", { { "QELC1_DSP_DATA.BIN", ok } }, 0xE01 },
+        { "only the data file", { { D, ok } }, 0, { 0, 0, 0, 0, 0xE01, 1, 0xE01 } },
+        { "all three beside a main file", { { M, ok }, { P, ok }, { D, ok }, { C, ok } }, 0, { 0, 0, 0, 0, 1, 1, 1 } },
+        { "program of the wrong length", { { P, bad }, { D, ok } }, 0, { 0, 0, 0, 0, 0xE03, 1, 0xE01 } },
+        { "every present one invalid", { { M, ok }, { D, bad } }, 0xE41, { 0, 0, 0, 0, 0xE01, 0xE03, 0xE01 } },
+        { "a folder of the cymbal name", { { C, dir } }, 0xE41, { 0, 0, 0, 0, 0xE01, 0xE01, 0xE02 } },
+    };
+    const auto valid = UpdateFileBuilder().image(), badCrc = UpdateFileBuilder().wrongCrc().image();
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.rule);
+        TempFolder temp;
+        juce::File mainFile;
+        for (const auto& [name, content] : c.files)
+        {
+            const auto file = temp.child(name);
+            const auto dsp = std::find_if(std::begin(kDspNames), std::end(kDspNames),
+                                          [&](const char* n) { return juce::String(n).equalsIgnoreCase(name); });
+            if (content == dir)
+                ASSERT_TRUE(file.createDirectory().wasOk());
+            else if (dsp != std::end(kDspNames))
+                UpdateFileBuilder::writeDsp(file, (size_t)kEntries[4 + (dsp - kDspNames)][0] + (content == bad));
+            else
+                file.replaceWithData((content == bad ? badCrc : valid).data(), valid.size() - (content == cut));
+            if (content == ok && dsp == std::end(kDspNames))
+                mainFile = file;
+        }
+
+        MainComponent main;
+        main.CheckUpdFile(temp.file());
+        EXPECT_EQ(main.m_updState.load(), c.state);
+        int mask = 0;
+        for (int i = 0; i < kUpdateTargetCount; ++i)
+        {
+            const auto& t = main.m_updTargets[i];
+            const bool filled = c.status[(size_t)i] == 1 && c.state == 0;
+            const std::vector<juce::int64> layout(kEntries[i], kEntries[i] + 4);
+            mask |= filled ? (i < 4 ? 8 : 1 << (i - 4)) : 0;
+            EXPECT_EQ(t.m_status, c.status[(size_t)i]) << "entry " << i;
+            EXPECT_EQ(t.m_file, filled ? (i < 4 ? mainFile : temp.child(kDspNames[i - 4])) : juce::File()) << i;
+            EXPECT_EQ((std::vector<juce::int64>{ t.m_size, t.m_offset, t.m_address, t.m_targetId }),
+                      filled ? layout : std::vector<juce::int64>(4, 0))
+                << "entry " << i;
+        }
+        EXPECT_EQ(main.m_updMask, mask) << "8 for the main file, bit i for DSP file i";
+    }
 }
 
-TEST_F(UpdateFiles, folderWithTheMainFileNameIsNoCandidate)
-{
-    ASSERT_TRUE(child("QEL720v001.bin").createDirectory().wasOk());
-    check();
-    EXPECT_EQ(m_main.m_updState.load(), 0xE01);
-}
-
-TEST(ParseUpdFile, folderInPlaceOfTheFileCannotBeLoaded)
+TEST(CheckUpdFile, neverReplacesTheRemovalError)
 {
     TempFolder temp;
-    const auto& folder = temp.file();
-    unsigned int date = 0;
-    juce::String version;
-    EXPECT_EQ(MainComponent::ParseUpdFile(folder, 0x200000, &date, version), 0xE02);
-}
-
-TEST_F(UpdateFiles, dateWordBytesAboveTheirBoundsAreE04)
-{
-    for (juce::uint32 date : { 0x21000101u, 0x20510101u, 0x20231301u, 0x20231232u })
-    {
-        MainComponent main;
-        writeMain("QEL720v001.bin", UpdateFileBuilder().date(date));
-        main.CheckUpdFile(m_folder);
-        EXPECT_EQ(main.m_updState.load(), 0xE04) << std::hex << date;
-        EXPECT_EQ(main.m_fileDate, date) << "the word is stored before it is checked";
-    }
-}
-
-TEST_F(UpdateFiles, dateWordOfZerosAndUncheckedNibblesPass)
-{
-    for (juce::uint32 date : { 0x00000000u, 0x1F4F0A1Fu })
-    {
-        MainComponent main;
-        writeMain("QEL720v001.bin", UpdateFileBuilder().date(date));
-        main.CheckUpdFile(m_folder);
-        EXPECT_EQ(main.m_updState.load(), 0) << std::hex << date;
-    }
-}
-
-TEST_F(UpdateFiles, versionTextOutOfFormIsE04AndStoredFirst)
-{
-    for (const char* version : { "1,23", "1.2a", "x.00" })
-    {
-        MainComponent main;
-        writeMain("QEL720v001.bin", UpdateFileBuilder().version(version));
-        main.CheckUpdFile(m_folder);
-        EXPECT_EQ(main.m_updState.load(), 0xE04) << version;
-        EXPECT_EQ(main.m_fileSysVer, version);
-    }
-}
-
-TEST_F(UpdateFiles, wrongOrByteSwappedCrcIsE05)
-{
-    writeMain("QEL720v001.bin", UpdateFileBuilder().wrongCrc());
-    check();
-    EXPECT_EQ(m_main.m_updState.load(), 0xE05);
-
-    MainComponent other;
-    writeMain("QEL720v001.bin", UpdateFileBuilder().patternRegions().crcHighByteFirst());
-    other.CheckUpdFile(m_folder);
-    EXPECT_EQ(other.m_updState.load(), 0xE05);
-}
-
-TEST_F(UpdateFiles, oneFlippedBitAnywhereInTheImageIsE05)
-{
-    for (size_t offset : { size_t(0), size_t(0x123456), size_t(0x1E0000), size_t(0x1FFFFD) })
-    {
-        auto image = UpdateFileBuilder().patternRegions().image();
-        image[offset] ^= 0x10;
-        child("QEL720v001.bin").replaceWithData(image.data(), image.size());
-        MainComponent main;
-        main.CheckUpdFile(m_folder);
-        EXPECT_EQ(main.m_updState.load(), 0xE05) << std::hex << offset;
-    }
-}
-
-TEST_F(UpdateFiles, onlyValidDataFileIsTheWholeDspUpdate)
-{
-    UpdateFileBuilder::writeDsp(child("qelc1_dsp_data.bin"), 0x20000);
-    check();
-    EXPECT_EQ(m_main.m_updState.load(), 0);
-    EXPECT_EQ(m_main.m_updMask, 0x2);
-    const auto& data = m_main.m_updTargets[5];
-    EXPECT_EQ(data.m_status, 1);
-    EXPECT_EQ(data.m_size, 0x20000);
-    EXPECT_EQ(data.m_offset, 0);
-    EXPECT_EQ(data.m_address, 0x160000);
-    EXPECT_EQ(data.m_targetId, 0xF5);
-    EXPECT_EQ(m_main.m_updTargets[4].m_status, 0xE01);
-    EXPECT_EQ(m_main.m_updTargets[6].m_status, 0xE01);
-}
-
-TEST_F(UpdateFiles, allThreeDspFilesTakePrecedenceOverTheMainFile)
-{
-    writeMain("QEL720v009.bin");
-    UpdateFileBuilder::writeDsp(child("qelc1_dsp_prog.bin"), 0x2E000);
-    UpdateFileBuilder::writeDsp(child("qelc1_dsp_data.bin"), 0x20000);
-    UpdateFileBuilder::writeDsp(child("qelc1_dsp_cymbal_data.bin"), 0x40000);
-    check();
-
-    EXPECT_EQ(m_main.m_updState.load(), 0);
-    EXPECT_EQ(m_main.m_updMask, 0x7);
-    const juce::int64 addresses[] = { 0x120000, 0x160000, 0x180000 };
-    const juce::uint8 ids[] = { 0xF4, 0xF5, 0xF6 };
-    for (int i = 0; i < 3; ++i)
-    {
-        EXPECT_EQ(m_main.m_updTargets[4 + i].m_address, addresses[i]);
-        EXPECT_EQ(m_main.m_updTargets[4 + i].m_targetId, ids[i]);
-    }
-    for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(m_main.m_updTargets[i].m_status, 0) << "the main file is not looked at";
-}
-
-TEST_F(UpdateFiles, wrongLengthProgramBesideValidDataIsLeftOutSilently)
-{
-    UpdateFileBuilder::writeDsp(child("qelc1_dsp_prog.bin"), 0x2E001);
-    UpdateFileBuilder::writeDsp(child("qelc1_dsp_data.bin"), 0x20000);
-    check();
-    EXPECT_EQ(m_main.m_updState.load(), 0);
-    EXPECT_EQ(m_main.m_updMask, 0x2);
-    EXPECT_EQ(m_main.m_updTargets[4].m_status, 0xE03);
-    EXPECT_EQ(m_main.m_updTargets[4].m_file, juce::File());
-}
-
-TEST_F(UpdateFiles, everyDspFileInvalidIsE41AndTheMainFileIsNotChecked)
-{
-    writeMain("QEL720v001.bin");
-    UpdateFileBuilder::writeDsp(child("qelc1_dsp_data.bin"), 100);
-    check();
-    EXPECT_EQ(m_main.m_updState.load(), 0xE41);
-    EXPECT_EQ(m_main.m_updMask, 0);
-    EXPECT_EQ(m_main.m_updTargets[5].m_status, 0xE03);
-    EXPECT_EQ(m_main.m_updTargets[0].m_status, 0);
-}
-
-TEST_F(UpdateFiles, folderNamedLikeADspFileTakesTheDspPath)
-{
-    ASSERT_TRUE(child("qelc1_dsp_cymbal_data.bin").createDirectory().wasOk());
-    check();
-    EXPECT_EQ(m_main.m_updState.load(), 0xE41);
-    EXPECT_EQ(m_main.m_updTargets[6].m_status, 0xE02);
-    EXPECT_EQ(m_main.m_updTargets[4].m_status, 0xE01);
-    EXPECT_EQ(m_main.m_updTargets[5].m_status, 0xE01);
-}
-
-TEST_F(UpdateFiles, dspNamesAreMatchedWithTheirLetterCase)
-{
-    UpdateFileBuilder::writeDsp(child("QELC1_DSP_DATA.BIN"), 0x20000);
-    check();
-    EXPECT_EQ(m_main.m_updState.load(), 0xE01) << "an upper-case DSP name is no DSP file";
-}
-
-TEST_F(UpdateFiles, removedDeviceErrorIsNeverOverwritten)
-{
-    m_main.m_updState = 0xE37;
-    check(); // would write 0xE01
-    EXPECT_EQ(m_main.m_updState.load(), 0xE37);
-
-    writeMain("QEL720v001.bin", UpdateFileBuilder().wrongCrc());
-    check(); // would write 0xE05
-    EXPECT_EQ(m_main.m_updState.load(), 0xE37);
-}
-
-TEST(ParseUpdFile, missingFileIsE01AndDspFilesLeaveTheOutputsAlone)
-{
-    unsigned int date = 0xDEADBEEF;
-    juce::String version("keep");
-    TempFolder temp;
-    const auto& folder = temp.file();
-
-    EXPECT_EQ(MainComponent::ParseUpdFile(folder.getChildFile("none.bin"), 0x200000, &date, version), 0xE01);
-
-    const auto dsp = UpdateFileBuilder::writeDsp(folder.getChildFile("qelc1_dsp_prog.bin"), 0x2E000);
-    EXPECT_EQ(MainComponent::ParseUpdFile(dsp, 0x2E000, &date, version), 1);
-    EXPECT_EQ(date, 0xDEADBEEF);
-    EXPECT_EQ(version, "keep");
-}
-
-TEST(SetUpdState, onlyTheRemovalValueIsSticky)
-{
     MainComponent main;
-    EXPECT_TRUE(main.SetUpdState(3));
     EXPECT_TRUE(main.SetUpdState(0xE41));
     EXPECT_TRUE(main.SetUpdState(0xE37));
     EXPECT_FALSE(main.SetUpdState(0xE36));
+    main.CheckUpdFile(temp.file()); // no file: would be 0xE01
+    UpdateFileBuilder().wrongCrc().write(temp.child("QEL720v001.bin"));
+    main.CheckUpdFile(temp.file()); // would be 0xE05
     EXPECT_EQ(main.m_updState.load(), 0xE37);
+}
+
+// The date word and the version text are each stored before they are checked.
+TEST(ParseUpdFile, stopsAtTheFirstFailedCheck)
+{
+    using B = UpdateFileBuilder;
+    const char* const M = "QEL720v001.bin";
+    constexpr juce::uint32 kDate = 0x20240315; // the builder's
+    expectResults({
+        { "valid", M, 1, B().date(0x20231231).version("2.05").patternRegions(), kImage, 0x20231231, "2.05" },
+        { "date word at its bounds", M, 1, B().date(0x20501231), kImage, 0x20501231, "1.23" },
+        { "date word of zeros", M, 1, B().date(0), kImage, 0, "1.23" },
+        { "date nibbles unchecked", M, 1, B().date(0x1F4F0A1F), kImage, 0x1F4F0A1F, "1.23" },
+        { "missing", M, 0xE01, {}, kMissing },
+        { "folder", M, 0xE02, {}, kFolder },
+        { "one byte short", M, 0xE03, B().size(kMainSize - 1) },
+        { "4096 bytes long", M, 0xE03, B().size(kMainSize + 4096) },
+        { "century above 0x20", M, 0xE04, B().date(0x21000101), kImage, 0x21000101 },
+        { "year above 0x50", M, 0xE04, B().date(0x20510101), kImage, 0x20510101 },
+        { "month above 0x12", M, 0xE04, B().date(0x20231301), kImage, 0x20231301 },
+        { "day above 0x31", M, 0xE04, B().date(0x20231232), kImage, 0x20231232 },
+        { "comma for the point", M, 0xE04, B().version("1,23"), kImage, kDate, "1,23" },
+        { "DSP name in upper case", "QELC1_DSP_DATA.BIN", 0xE04, {}, kDspData },
+        { "wrong CRC", M, 0xE05, B().wrongCrc(), kImage, kDate, "1.23" },
+        { "CRC high byte first", M, 0xE05, B().crcHighByteFirst(), kImage, kDate, "1.23" },
+        { "bit flipped at 0", M, 0xE05, B().flip(0), kImage, kDate, "1.23" },
+        { "bit flipped in region 2", M, 0xE05, B().flip(0x123456), kImage, kDate, "1.23" },
+        { "bit flipped after region 3", M, 0xE05, B().flip(0x1E0000), kImage, kDate, "1.23" },
+        { "bit flipped before the CRC", M, 0xE05, B().flip(0x1FFFFD), kImage, kDate, "1.23" },
+    });
+}
+
+// A device or a kPipe reports a size of 0 whatever it holds: it is refused unopened, as a file
+// that cannot be loaded; a symbolic link to a regular file is read.
+TEST(ParseUpdFile, readsOnlyRegularFiles)
+{
+    const char *const M = "QEL720v001.bin", *const D = "qelc1_dsp_data.bin";
+    expectResults({
+        { "main file linked to /dev/zero", M, 0xE02, {}, kZeroDevice },
+        { "main file as a pipe", M, 0xE02, {}, kPipe },
+        { "DSP file linked to /dev/zero", D, 0xE02, {}, kZeroDevice },
+        { "DSP file as a pipe", D, 0xE02, {}, kPipe },
+        { "DSP file linked to a valid one", D, 1, {}, kLinkToDspData },
+    });
 }

@@ -1,143 +1,146 @@
-#include "FallbackTypeface.h"
-#include "Loader.h"
+// The fonts of a desktop with the program's font packages: DejaVu, Liberation, Nanum, Droid
+// and the Noto CJK collections, whose Chinese and Korean faces are not the first of their files.
+#include "FontTestSupport.h"
+#include "FreeTypeFace.h"
 #include "StrRes.h"
-#include "StyleTestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <set>
+juce::StringArray privateFontFiles()
+{
+    using namespace FontFiles;
+    return { kDejaVuSans,      kDejaVuSansBold,    kLiberationSans, kLiberationSansBold, kNanumGothic,
+             kNanumGothicBold, kDroidSansFallback, kNotoSansCjk,    kNotoSansCjkBold };
+}
 
 namespace
 {
-const juce::String* const kTables[] = {
-    StrRes::DEFAULT_FONT_WIN, StrRes::DEFAULT_FONT_MAC, StrRes::LANGUAGE_SELECTION, StrRes::NULL_STR, StrRes::NAME_000,
-    StrRes::NAME_001,         StrRes::STR_0000,         StrRes::STR_0001,           StrRes::STR_0002, StrRes::STR_0003,
-    StrRes::STR_0004,         StrRes::STR_0005,         StrRes::STR_0006,           StrRes::STR_0007, StrRes::STR_0008,
-    StrRes::STR_0009,         StrRes::STR_0010,         StrRes::STR_0011,           StrRes::STR_0012, StrRes::STR_0013,
-    StrRes::STR_0014,         StrRes::STR_0015,         StrRes::STR_0016,
+struct StandIn
+{
+    juce::String fontName; // as the texts ask for it
+    LangIdTable_t lang;    // whose texts are drawn in it
+    const char* family;    // the installed family that draws every character of them
 };
 
-// Every character that some text of the tables, in any language, asks to be drawn.
-std::set<juce::juce_wchar> allTableCharacters()
+// Also the test's name in CTest.
+std::ostream& operator<<(std::ostream& out, const StandIn& standIn)
 {
-    std::set<juce::juce_wchar> characters;
-
-    for (const auto* table : kTables)
-        for (int lang = 0; lang < LANG_MAX; ++lang)
-            for (auto p = table[lang].getCharPointer(); !p.isEmpty();)
-                if (const auto c = p.getAndAdvance(); !juce::CharacterFunctions::isWhitespace(c))
-                    characters.insert(c);
-
-    return characters;
+    const bool placeholder = standIn.fontName.startsWithChar('<');
+    return out << (placeholder ? juce::String("DefaultSans") : standIn.fontName.removeCharacters(" ")) << "_"
+               << languageName(standIn.lang);
 }
 
-juce::Path outlineOf(juce::Typeface& typeface, juce::juce_wchar c)
-{
-    juce::Array<int> glyphs;
-    juce::Array<float> offsets;
-    typeface.getGlyphPositions(juce::String::charToString(c), glyphs, offsets);
-    juce::Path path;
-
-    if (glyphs.size() == 1)
-        typeface.getOutlineForGlyph(glyphs[0], path);
-
-    return path;
-}
-
-class FontCoverageTest : public ::testing::Test
+class FontStandInTest : public ::testing::TestWithParam<StandIn>
 {
 protected:
-    FallbackTypeface* resolve(const juce::String& name, int style)
-    {
-        resolved = fonts.look().getTypefaceForFont(juce::Font(name, 13.0f, style));
-        return dynamic_cast<FallbackTypeface*>(resolved.get());
-    }
+    void SetUp() override { ASSERT_EQ(missingFontFiles(), "") << "run scripts/setup.sh"; }
 
-    // Every font name that a text is drawn in: the tables' fonts and the program's default.
-    static juce::StringArray fontNames()
-    {
-        juce::StringArray names;
-        for (int lang = 0; lang < LANG_MAX; ++lang)
-            names.addIfNotAlreadyThere(StrRes::DEFAULT_FONT_MAC[lang]);
-        names.add(juce::Font::getDefaultSansSerifFontName());
-        return names;
-    }
-
-    ScopedLangLookAsDefault fonts;
-    juce::Typeface::Ptr resolved;
+    ScopedDefaultLook look;
 };
 
-TEST_F(FontCoverageTest, EveryTableCharacterHasARealGlyphInEveryFontNamePlainAndBold)
+// One font for a whole language, with a glyph for every character, bold when bold is asked
+// for: no empty boxes, no sentence mixing two fonts, no Regular heading.
+TEST_P(FontStandInTest, DrawsEveryCharacterOfItsLanguageFromOneFaceInTheAskedWeight)
 {
-    const auto characters = allTableCharacters();
-    ASSERT_GT(characters.size(), 300u);
+    const auto& standIn = GetParam();
 
-    for (const auto& name : fontNames())
+    for (const int style : { (int)juce::Font::plain, (int)juce::Font::bold })
     {
-        for (int style : { (int)juce::Font::plain, (int)juce::Font::bold })
+        const bool bold = style == juce::Font::bold;
+        const auto typeface = ScopedDefaultLook::typefaceFor(standIn.fontName, style);
+        juce::StringArray noFont, otherFamily, wrongWeight;
+
+        for (const auto c : drawnCharacters(standIn.lang))
         {
-            auto* typeface = resolve(name, style);
-            ASSERT_NE(typeface, nullptr) << name;
-            ASSERT_GT(typeface->getNumFaces(), 0) << name;
-            juce::StringArray missing;
+            const auto& member = memberFor(*typeface, c);
+            const auto* face = dynamic_cast<const FreeTypeFace*>(member.typeface.get());
+            ASSERT_NE(face, nullptr) << member.source;
 
-            for (auto c : characters)
-            {
-                const auto glyph = outlineOf(*typeface, c);
-                // U+10FFFD is in no font: what a face draws for it is its "missing" box.
-                const auto missingBox = outlineOf(*typeface->getFace(typeface->findFaceFor(c)).typeface, 0x10FFFD);
-                if (!typeface->covers(c) || glyph.isEmpty() || glyph.toString() == missingBox.toString())
-                    missing.add("U+" + juce::String::toHexString((int)c).toUpperCase());
-            }
+            if (!member.hasGlyph(c) || glyphOf(*member.typeface, c) == 0)
+                noFont.add(describe(c));
+            else if (face->getName() != standIn.family)
+                otherFamily.add(describe(c) + " from " + member.source);
 
-            EXPECT_TRUE(missing.isEmpty())
-                << name << (style ? " bold" : "") << " has no glyph for " << missing.joinIntoString(" ");
+            const bool drawnBold = face->getStyle().containsIgnoreCase("Bold") || face->isEmboldened();
+            if (drawnBold != bold)
+                wrongWeight.add(describe(c) + " from " + member.source);
         }
+
+        const char* weight = bold ? " bold" : " plain";
+        EXPECT_TRUE(noFont.isEmpty()) << weight << ": no glyph for " << noFont.joinIntoString(", ");
+        EXPECT_TRUE(otherFamily.isEmpty())
+            << weight << ": not " << standIn.family << ": " << otherFamily.joinIntoString(", ");
+        EXPECT_TRUE(wrongWeight.isEmpty()) << weight << ": wrong weight: " << wrongWeight.joinIntoString(", ");
     }
 }
 
-TEST_F(FontCoverageTest, BoldStaysBoldForLatinCyrillicAndHangul)
+INSTANTIATE_TEST_SUITE_P(
+    TableFonts, FontStandInTest,
+    ::testing::Values(StandIn{ "Verdana", LANG_EN, "DejaVu Sans" }, StandIn{ "Verdana", LANG_FR, "DejaVu Sans" },
+                      StandIn{ "Verdana", LANG_DE, "DejaVu Sans" }, StandIn{ "Verdana", LANG_ES, "DejaVu Sans" },
+                      StandIn{ "Verdana", LANG_IT, "DejaVu Sans" }, StandIn{ "Verdana", LANG_NL, "DejaVu Sans" },
+                      StandIn{ "Helvetica Neue", LANG_RU, "Liberation Sans" },
+                      StandIn{ "Verdana", LANG_PT, "DejaVu Sans" },
+                      StandIn{ "Heiti SC", LANG_ZH_HANS, "Noto Sans CJK SC" },
+                      StandIn{ "Heiti TC", LANG_ZH_HANT, "Noto Sans CJK TC" },
+                      StandIn{ "Apple SD Gothic Neo", LANG_KO, "Noto Sans CJK KR" },
+                      StandIn{ "Hiragino Sans W5", LANG_JA, "Noto Sans CJK JP" },
+                      // The program's default sans-serif, through JUCE's placeholder name.
+                      StandIn{ juce::Font::getDefaultSansSerifFontName(), LANG_JA, "Noto Sans CJK JP" }));
+
+struct Region
 {
-    // The fonts installed with the program have bold faces for these scripts; Han and kana
-    // come from a font without one.
-    const juce::juce_wchar samples[] = { 'A', 0x00E9 /* é */, 0x0420 /* Р */, 0xD55C /* 한 */ };
+    LangIdTable_t lang;
+    int face;        // its face in the Noto CJK collections
+    int anotherFace; // a region whose Han forms differ
+};
 
-    for (const auto& name : fontNames())
+std::ostream& operator<<(std::ostream& out, const Region& region) { return out << languageName(region.lang); }
+
+class RegionalFormsTest : public ::testing::TestWithParam<Region>
+{
+protected:
+    void SetUp() override { ASSERT_EQ(missingFontFiles(), "") << "run scripts/setup.sh"; }
+
+    ScopedDefaultLook look;
+};
+
+// The Han characters of a Chinese or Japanese text have the shapes of that region: the face
+// of the region is opened, not the first face of the collection.
+TEST_P(RegionalFormsTest, HanCharactersHaveTheShapesOfTheLanguagesRegion)
+{
+    const auto& region = GetParam();
+
+    for (const int style : { (int)juce::Font::plain, (int)juce::Font::bold })
     {
-        auto* bold = resolve(name, juce::Font::bold);
-        ASSERT_NE(bold, nullptr);
+        const char* file = style == juce::Font::bold ? FontFiles::kNotoSansCjkBold : FontFiles::kNotoSansCjk;
+        FreeTypeFace own("own", "", file, region.face, false);
+        FreeTypeFace other("other", "", file, region.anotherFace, false);
+        const auto typeface = ScopedDefaultLook::typefaceFor(StrRes::DEFAULT_FONT_MAC[region.lang], style);
+        juce::StringArray otherShapes;
+        int distinguishing = 0;
 
-        for (auto c : samples)
+        for (const auto c : drawnCharacters(region.lang))
         {
-            const auto& face = bold->getFace(bold->findFaceFor(c));
-            EXPECT_TRUE(face.typeface->getStyle().containsIgnoreCase("Bold"))
-                << name << " U+" << juce::String::toHexString((int)c) << " from " << face.source;
+            if (c < 0x4E00 || c > 0x9FFF)
+                continue;
+
+            const auto ownShape = outlineOf(own, c).toString();
+
+            if (outlineOf(*typeface, c).toString() != ownShape)
+                otherShapes.add(describe(c));
+
+            if (outlineOf(other, c).toString() != ownShape)
+                ++distinguishing;
         }
 
-        auto* plain = resolve(name, juce::Font::plain);
-        ASSERT_NE(plain, nullptr);
-        const auto& face = plain->getFace(plain->findFaceFor('A'));
-        EXPECT_FALSE(face.typeface->getStyle().containsIgnoreCase("Bold")) << name << " from " << face.source;
+        EXPECT_GT(distinguishing, 5) << "the texts hardly tell the regions apart";
+        EXPECT_TRUE(otherShapes.isEmpty()) << (style ? "bold" : "plain") << ": not the forms of face " << region.face
+                                           << ": " << otherShapes.joinIntoString(", ");
     }
 }
 
-TEST_F(FontCoverageTest, MixedTextIsMeasuredAsTheSumOfItsRuns)
-{
-    auto* typeface = resolve(StrRes::DEFAULT_FONT_MAC[LANG_KO], juce::Font::plain);
-    ASSERT_NE(typeface, nullptr);
-    const juce::String latin("Ver. 1.02 ");
-    const juce::String hangul = StrRes::LANGUAGE_SELECTION[LANG_KO];
-
-    juce::Array<int> glyphs;
-    juce::Array<float> offsets;
-    typeface->getGlyphPositions(latin + hangul, glyphs, offsets);
-
-    ASSERT_EQ(glyphs.size(), latin.length() + hangul.length());
-    ASSERT_EQ(offsets.size(), glyphs.size() + 1);
-    for (int i = 1; i < offsets.size(); ++i)
-        EXPECT_GE(offsets[i], offsets[i - 1]);
-    EXPECT_NEAR(offsets.getLast(), typeface->getStringWidth(latin + hangul), 1.0e-4f);
-    EXPECT_NEAR(typeface->getStringWidth(latin + hangul),
-                typeface->getStringWidth(latin) + typeface->getStringWidth(hangul), 0.05f);
-}
+INSTANTIATE_TEST_SUITE_P(ChineseAndJapanese, RegionalFormsTest,
+                         ::testing::Values(Region{ LANG_ZH_HANS, 2, 0 }, Region{ LANG_ZH_HANT, 3, 0 },
+                                           Region{ LANG_JA, 0, 3 }));
 } // namespace

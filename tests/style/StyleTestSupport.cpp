@@ -1,6 +1,6 @@
 #include "StyleTestSupport.h"
 
-#include "BtnLookAndFeel.h"
+#include <algorithm>
 
 namespace juce
 {
@@ -11,8 +11,7 @@ bool dispatchNextMessageOnSystemQueue(bool returnIfNoPendingMessages);
 void dispatchPendingMessages()
 {
     for (int i = 0; i < 1000 && juce::dispatchNextMessageOnSystemQueue(true); ++i)
-    {
-    }
+        continue;
 }
 
 juce::Image blankImage(int width, int height) { return juce::Image(juce::Image::ARGB, width, height, true); }
@@ -31,46 +30,23 @@ int channelDistance(juce::Colour a, juce::Colour b)
                       std::abs(a.getGreen() - b.getGreen()), std::abs(a.getBlue() - b.getBlue()));
 }
 
-int countDifferentPixels(const juce::Image& a, const juce::Image& b, int tolerance)
+bool sameImage(const juce::Image& a, const juce::Image& b)
 {
-    if (a.getBounds() != b.getBounds())
-        return a.getWidth() * a.getHeight() + 1;
-
-    int count = 0;
-
     for (int y = 0; y < a.getHeight(); ++y)
         for (int x = 0; x < a.getWidth(); ++x)
-            if (channelDistance(a.getPixelAt(x, y), b.getPixelAt(x, y)) > tolerance)
-                ++count;
-
-    return count;
+            if (a.getPixelAt(x, y) != b.getPixelAt(x, y))
+                return false;
+    return a.getBounds() == b.getBounds();
 }
 
-void useWindowGrey(juce::Button& button)
+juce::Rectangle<int> inkBounds(const juce::Image& image, const std::function<bool(juce::Colour)>& isInk)
 {
-    button.setColour(juce::TextButton::buttonColourId, kWindowGrey);
-    button.setColour(juce::TextButton::buttonOnColourId, kWindowGrey);
-}
-
-juce::Image expectedButton(juce::Button& button, juce::Colour background, const juce::String& caption,
-                           const juce::Font& font, bool focusMark)
-{
-    const auto w = (float)button.getWidth(), h = (float)button.getHeight();
-    auto image = blankImage(button.getWidth(), button.getHeight());
-    juce::Graphics g(image);
-    BtnLookAndFeel().drawButtonBackground(g, button, background, false, false);
-    g.setFont(font);
-    g.setColour(juce::Colour(0xFF101010));
-    g.drawFittedText(caption, 4, 4, button.getWidth() - 8, button.getHeight() - 8, juce::Justification::centred, 1,
-                     0.0f);
-
-    if (focusMark)
-    {
-        g.setColour(juce::Colours::grey);
-        g.drawRect(juce::Rectangle<float>(0.05f * w, 0.15f * h, 0.9f * w, 0.7f * h), 0.5f);
-    }
-
-    return image;
+    juce::Rectangle<int> bounds;
+    for (int y = 0; y < image.getHeight(); ++y)
+        for (int x = 0; x < image.getWidth(); ++x)
+            if (isInk(image.getPixelAt(x, y)))
+                bounds = bounds.isEmpty() ? juce::Rectangle<int>(x, y, 1, 1) : bounds.getUnion({ x, y, 1, 1 });
+    return bounds;
 }
 
 ScopedLangLookAsDefault::ScopedLangLookAsDefault()
@@ -84,4 +60,27 @@ ScopedLangLookAsDefault::~ScopedLangLookAsDefault()
 {
     juce::LookAndFeel::setDefaultLookAndFeel(nullptr);
     juce::Typeface::clearTypefaceCache();
+}
+
+std::vector<juce::Font> ScopedLangLookAsDefault::fontsAskedFor(const std::function<void()>& draw)
+{
+    juce::Typeface::clearTypefaceCache();
+    m_look.asked.clear();
+    draw();
+    return m_look.asked;
+}
+
+juce::Typeface::Ptr ScopedLangLookAsDefault::RecordingLook::getTypefaceForFont(const juce::Font& font)
+{
+    asked.push_back(font);
+    return LangLookAndFeel::getTypefaceForFont(font);
+}
+
+bool asksFor(const std::vector<juce::Font>& fonts, const juce::String& name, float height, bool bold)
+{
+    return std::any_of(fonts.begin(), fonts.end(),
+                       [&](const juce::Font& f) {
+                           return f.getTypefaceName() == name && std::abs(f.getHeight() - height) < 0.01f &&
+                                  f.isBold() == bold;
+                       });
 }

@@ -4,34 +4,32 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include <functional>
+#include <vector>
+
 // The main window's background, which its buttons are given as their colour.
 inline const juce::Colour kWindowGrey{ 0xFFEAEAEA };
 
 // Delivers every message already posted to the message thread (clicks, async updates).
 void dispatchPendingMessages();
 
-// The component drawn on its own into a transparent ARGB image of its size.
-juce::Image renderComponent(juce::Component& component);
-
-// An empty, transparent ARGB image.
+// An empty, transparent ARGB image; a component drawn on its own into one of its size.
 juce::Image blankImage(int width, int height);
+juce::Image renderComponent(juce::Component& component);
 
 // The largest difference of one channel (A, R, G, B) between two colours.
 int channelDistance(juce::Colour a, juce::Colour b);
 
-// Number of pixels in which two images of the same size differ by more than tolerance.
-int countDifferentPixels(const juce::Image& a, const juce::Image& b, int tolerance = 0);
+// Whether two images have the same size and pixels.
+bool sameImage(const juce::Image& a, const juce::Image& b);
 
-// Gives a button the window's grey, off and on.
-void useWindowGrey(juce::Button& button);
+// The smallest rectangle holding every pixel for which isInk is true (empty when none is).
+juce::Rectangle<int> inkBounds(const juce::Image& image, const std::function<bool(juce::Colour)>& isInk);
 
-// An AlineButton drawn by hand from its parts, at the button's size: the BtnLookAndFeel
-// background, the caption inset by 4 in font, and the focus mark if asked for.
-juce::Image expectedButton(juce::Button& button, juce::Colour background, const juce::String& caption,
-                           const juce::Font& font, bool focusMark = false);
-
-// Makes a LangLookAndFeel the default look, with the program's default sans-serif name, as
-// the main window does; restores the framework's own look afterwards.
+// Makes a LangLookAndFeel the default look, with the program's default sans-serif name, as the
+// main window does; restores the framework's own look afterwards. As the default look it
+// resolves every font, so it can tell which fonts a drawing asks for, whatever fonts are
+// installed here.
 class ScopedLangLookAsDefault
 {
 public:
@@ -39,7 +37,17 @@ public:
     ~ScopedLangLookAsDefault();
 
     LangLookAndFeel& look() { return m_look; }
+    // The fonts that draw asks to be resolved (with the typeface cache cleared first).
+    std::vector<juce::Font> fontsAskedFor(const std::function<void()>& draw);
 
 private:
-    LangLookAndFeel m_look;
+    struct RecordingLook : LangLookAndFeel
+    {
+        juce::Typeface::Ptr getTypefaceForFont(const juce::Font& font) override;
+        std::vector<juce::Font> asked;
+    };
+    RecordingLook m_look;
 };
+
+// Whether fonts holds one of that typeface name, height and boldness.
+bool asksFor(const std::vector<juce::Font>& fonts, const juce::String& name, float height, bool bold = false);

@@ -5,37 +5,38 @@
 #include <cstdint>
 #include <vector>
 
-// Writes update files for tests: a main update file with a chosen date word, version text,
-// region contents and a right or deliberately wrong CRC, and DSP files of any length.
+// Writes update files for tests: a main update file with a chosen date word, version text and a
+// right or deliberately wrong CRC, and DSP files of any length. The CRC is computed byte-wise
+// here, independently of the program's bit-by-bit register.
 class UpdateFileBuilder
 {
 public:
-    static constexpr int kMainSize = 0x200000;
+    static constexpr std::size_t kMainSize = 0x200000;
 
-    UpdateFileBuilder();
+    UpdateFileBuilder& date(std::uint32_t word) { return set(m_date, word); }     // big-endian at 0x1DFFFC
+    UpdateFileBuilder& version(const char* text) { return set(m_version, text); } // four characters at 0x1D0000
+    UpdateFileBuilder& patternRegions() { return set(m_pattern, true); } // bytes that differ per region and offset
+    UpdateFileBuilder& wrongCrc() { return set(m_crc, 1); }
+    UpdateFileBuilder& crcHighByteFirst() { return set(m_crc, 2); }
+    UpdateFileBuilder& size(std::size_t bytes) { return set(m_size, bytes); }      // cut or extend after the CRC
+    UpdateFileBuilder& flip(std::size_t offset) { return set(m_flipped, offset); } // a bit, after the CRC is set
 
-    UpdateFileBuilder& date(std::uint32_t dateWord);        // stored big-endian at 0x1DFFFC
-    UpdateFileBuilder& version(const char* fourCharacters); // stored at 0x1D0000
-    // Fills region r (0..3) with a pattern that differs per region and per byte.
-    UpdateFileBuilder& patternRegions();
-    UpdateFileBuilder& fill(std::size_t offset, const std::vector<std::uint8_t>& bytes);
-    UpdateFileBuilder& wrongCrc();              // stores the CRC plus one
-    UpdateFileBuilder& crcHighByteFirst();      // stores the right CRC byte-swapped
-    UpdateFileBuilder& size(std::size_t bytes); // cut or extend the image (after the CRC)
-
-    // The image as it will be written (the CRC is computed over all but the last two bytes).
     std::vector<std::uint8_t> image() const;
     juce::File write(const juce::File& file) const;
-
-    // A DSP file of the given length with a recognisable pattern.
-    static juce::File writeDsp(const juce::File& file, std::size_t length, std::uint8_t seed = 0x5A);
-
-    // Reference CRC-16/XMODEM computed with the usual table-free byte-wise formula, independent of
-    // the program's bit-by-bit register.
-    static std::uint16_t referenceCrc(const std::uint8_t* data, std::size_t length);
+    static juce::File writeDsp(const juce::File& file, std::size_t length);
 
 private:
-    std::vector<std::uint8_t> m_image;
+    template <typename T, typename V>
+    UpdateFileBuilder& set(T& field, V value)
+    {
+        field = value;
+        return *this;
+    }
+
+    std::uint32_t m_date = 0x20240315;
+    const char* m_version = "1.23";
+    bool m_pattern = false;
+    int m_crc = 0; // right, plus one, or high byte first
     std::size_t m_size = kMainSize;
-    int m_crcMode = 0; // 0 right, 1 wrong, 2 high byte first
+    std::size_t m_flipped = SIZE_MAX;
 };

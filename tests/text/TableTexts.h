@@ -2,10 +2,9 @@
 
 #include "StrRes.h"
 
-// Helpers shared by the text tests.
+// Entry `lang` of the text array of identifier `strId` (StrIdTable_t order), for the text tests.
 namespace TableTexts
 {
-// Entry `lang` of the text array of identifier `strId` (StrIdTable_t order).
 inline const juce::String& entry(int strId, int lang)
 {
     static const juce::String* const tables[STRID_MAX] = {
@@ -15,13 +14,5 @@ inline const juce::String& entry(int strId, int lang)
         StrRes::STR_0012, StrRes::STR_0013, StrRes::STR_0014, StrRes::STR_0015, StrRes::STR_0016,
     };
     return tables[strId][lang];
-}
-
-inline juce::String fromU32(const char32_t* s)
-{
-    juce::String result;
-    while (*s != 0)
-        result += juce::String::charToString(static_cast<juce::juce_wchar>(*s++));
-    return result;
 }
 } // namespace TableTexts
