@@ -18,7 +18,8 @@ class HidHandler;
 // it never uses a device that the owning thread has released.
 //
 // Ownership: the handler is not owned. The held device is not retained: the platform's manager
-// owns it. Only one holder is active per process, reachable through m_pinstance.
+// owns it until its removal callback has run, and deviceOutput retains it for the length of a
+// send. Only one holder is active per process, reachable through m_pinstance.
 class HidUtil
 {
 public:

@@ -5,6 +5,7 @@
 // Needs umockdev's preload library; started without it, the program restarts itself under
 // umockdev-wrapper.
 
+#include "RunLoop.h"
 #include <UmockdevHidTestbed.h>
 #include <platform/IOKitHID.h>
 
@@ -89,7 +90,7 @@ void EchoRoundTrip(benchmark::State& state)
             break;
         }
         while (delivered.reports == before)
-            CFRunLoopRunInMode(kCFRunLoopDefaultMode, 1.0, true);
+            platform::RunLoop::current()->runOnce(1.0);
         microseconds.push_back(
             std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
     }

@@ -7,7 +7,6 @@
 #include <vector>
 
 using platform::CFObject;
-using platform::opsOf;
 using platform::ValueOps;
 
 // Arrays: a vector of values held through the callbacks given at creation.
@@ -21,18 +20,6 @@ struct __CFArray : CFObject
             ops.drop(v);
     }
 
-    bool equals(const CFObject& other) const override
-    {
-        const auto& a = static_cast<const __CFArray&>(other);
-        if (a.values.size() != values.size())
-            return false;
-        for (size_t i = 0; i < values.size(); ++i)
-            if (!ops.same(values[i], a.values[i]))
-                return false;
-        return true;
-    }
-    CFHashCode hash() const override { return values.size(); }
-
     const ValueOps ops;
     std::vector<const void*> values;
 };
@@ -41,7 +28,7 @@ CFTypeID CFArrayGetTypeID() { return platform::typeArray; }
 
 CFArrayRef CFArrayCreate(CFAllocatorRef, const void** values, CFIndex count, const CFArrayCallBacks* callBacks)
 {
-    auto* array = new __CFArray(opsOf(callBacks));
+    auto* array = new __CFArray(ValueOps(callBacks));
     for (CFIndex i = 0; values != nullptr && i < count; ++i)
         array->values.push_back(array->ops.take(values[i]));
     return array;
@@ -49,7 +36,7 @@ CFArrayRef CFArrayCreate(CFAllocatorRef, const void** values, CFIndex count, con
 
 CFMutableArrayRef CFArrayCreateMutable(CFAllocatorRef, CFIndex, const CFArrayCallBacks* callBacks)
 {
-    return new __CFArray(opsOf(callBacks));
+    return new __CFArray(ValueOps(callBacks));
 }
 
 CFIndex CFArrayGetCount(CFArrayRef array)
@@ -70,16 +57,6 @@ void CFArrayAppendValue(CFMutableArrayRef array, const void* value)
 {
     platform::requireObject(array, "CFArrayAppendValue");
     array->values.push_back(array->ops.take(value));
-}
-
-void CFArrayRemoveValueAtIndex(CFMutableArrayRef array, CFIndex index)
-{
-    platform::requireObject(array, "CFArrayRemoveValueAtIndex");
-    if (index < 0 || index >= (CFIndex)array->values.size())
-        return;
-    const void* value = array->values[(size_t)index];
-    array->values.erase(array->values.begin() + index);
-    array->ops.drop(value);
 }
 
 void CFArraySortValues(CFMutableArrayRef array, CFRange range, CFComparatorFunction comparator, void* context)

@@ -7,7 +7,6 @@
 #include <vector>
 
 using platform::CFObject;
-using platform::opsOf;
 using platform::ValueOps;
 
 // Dictionaries: insertion-ordered pairs, looked up by the key callbacks' equality. The
@@ -35,21 +34,6 @@ struct __CFDictionary : CFObject
         return nullptr;
     }
 
-    bool equals(const CFObject& other) const override
-    {
-        const auto& d = static_cast<const __CFDictionary&>(other);
-        if (d.entries.size() != entries.size())
-            return false;
-        for (auto& entry : entries)
-        {
-            auto* match = d.find(entry.first);
-            if (match == nullptr || !valueOps.same(entry.second, match->second))
-                return false;
-        }
-        return true;
-    }
-    CFHashCode hash() const override { return entries.size(); }
-
     const ValueOps keyOps, valueOps;
     std::vector<std::pair<const void*, const void*>> entries;
 };
@@ -59,13 +43,7 @@ CFTypeID CFDictionaryGetTypeID() { return platform::typeDictionary; }
 CFMutableDictionaryRef CFDictionaryCreateMutable(CFAllocatorRef, CFIndex, const CFDictionaryKeyCallBacks* keyCallBacks,
                                                  const CFDictionaryValueCallBacks* valueCallBacks)
 {
-    return new __CFDictionary(opsOf(keyCallBacks), opsOf(valueCallBacks));
-}
-
-CFIndex CFDictionaryGetCount(CFDictionaryRef dictionary)
-{
-    platform::requireObject(dictionary, "CFDictionaryGetCount");
-    return (CFIndex)dictionary->entries.size();
+    return new __CFDictionary(ValueOps(keyCallBacks), ValueOps(valueCallBacks));
 }
 
 const void* CFDictionaryGetValue(CFDictionaryRef dictionary, const void* key)

@@ -2,132 +2,39 @@
 
 #include "CFObject.h"
 
-#include <cmath>
 #include <cstring>
-#include <functional>
 
 using platform::CFObject;
 
-// Numbers: integers are held as 64-bit signed values, floating-point ones as doubles.
+// Numbers: the program stores and reads only 32-bit integers (device properties, usage pages).
 
 struct __CFNumber : CFObject
 {
-    __CFNumber(bool isFloat, int64_t i, double d)
-        : CFObject(platform::typeNumber),
-          isFloat(isFloat),
-          integer(i),
-          real(d)
-    {
-    }
+    explicit __CFNumber(int32_t value) : CFObject(platform::typeNumber), value(value) {}
 
-    bool equals(const CFObject& other) const override
-    {
-        const auto& n = static_cast<const __CFNumber&>(other);
-        if (isFloat || n.isFloat)
-            return asDouble() == n.asDouble();
-        return integer == n.integer;
-    }
-    CFHashCode hash() const override { return isFloat ? std::hash<double>()(real) : std::hash<int64_t>()(integer); }
-    double asDouble() const { return isFloat ? real : (double)integer; }
+    bool equals(const CFObject& other) const override { return value == static_cast<const __CFNumber&>(other).value; }
 
-    const bool isFloat;
-    const int64_t integer;
-    const double real;
+    const int32_t value;
 };
 
-namespace
-{
-struct NumberLayout
-{
-    size_t size;
-    bool isFloat;
-};
-
-bool layoutOf(CFNumberType type, NumberLayout& layout)
-{
-    switch (type)
-    {
-        case kCFNumberSInt8Type:
-        case kCFNumberCharType: layout = { 1, false }; return true;
-        case kCFNumberSInt16Type:
-        case kCFNumberShortType: layout = { 2, false }; return true;
-        case kCFNumberSInt32Type:
-        case kCFNumberIntType: layout = { 4, false }; return true;
-        case kCFNumberSInt64Type:
-        case kCFNumberLongType:
-        case kCFNumberLongLongType:
-        case kCFNumberCFIndexType:
-        case kCFNumberNSIntegerType: layout = { 8, false }; return true;
-        case kCFNumberFloat32Type:
-        case kCFNumberFloatType: layout = { 4, true }; return true;
-        case kCFNumberFloat64Type:
-        case kCFNumberDoubleType:
-        case kCFNumberCGFloatType: layout = { 8, true }; return true;
-        default: return false;
-    }
-}
-
-template <typename T>
-T readAs(const void* p)
-{
-    T value;
-    std::memcpy(&value, p, sizeof(T));
-    return value;
-}
-
-template <typename T>
-bool writeInteger(int64_t value, void* p)
-{
-    const T narrowed = (T)value;
-    std::memcpy(p, &narrowed, sizeof(T));
-    return (int64_t)narrowed == value;
-}
-
-template <typename T>
-bool writeFloat(double value, void* p)
-{
-    const T narrowed = (T)value;
-    std::memcpy(p, &narrowed, sizeof(T));
-    return (double)narrowed == value || std::isnan(value);
-}
-} // namespace
+static bool is32Bit(CFNumberType type) { return type == kCFNumberSInt32Type || type == kCFNumberIntType; }
 
 CFTypeID CFNumberGetTypeID() { return platform::typeNumber; }
 
 CFNumberRef CFNumberCreate(CFAllocatorRef, CFNumberType type, const void* valuePtr)
 {
-    NumberLayout layout;
-    if (valuePtr == nullptr || !layoutOf(type, layout))
+    if (valuePtr == nullptr || !is32Bit(type))
         return nullptr;
-    if (layout.isFloat)
-    {
-        const double d = layout.size == 4 ? (double)readAs<float>(valuePtr) : readAs<double>(valuePtr);
-        return new __CFNumber(true, 0, d);
-    }
-    const int64_t i = layout.size == 1   ? readAs<int8_t>(valuePtr)
-                      : layout.size == 2 ? readAs<int16_t>(valuePtr)
-                      : layout.size == 4 ? readAs<int32_t>(valuePtr)
-                                         : readAs<int64_t>(valuePtr);
-    return new __CFNumber(false, i, 0.0);
+    int32_t value;
+    std::memcpy(&value, valuePtr, sizeof value);
+    return new __CFNumber(value);
 }
 
 Boolean CFNumberGetValue(CFNumberRef number, CFNumberType type, void* valuePtr)
 {
     platform::requireObject(number, "CFNumberGetValue");
-    NumberLayout layout;
-    if (valuePtr == nullptr || !layoutOf(type, layout))
+    if (valuePtr == nullptr || !is32Bit(type))
         return false;
-    if (layout.isFloat)
-        return layout.size == 4 ? writeFloat<float>(number->asDouble(), valuePtr)
-                                : writeFloat<double>(number->asDouble(), valuePtr);
-
-    const int64_t i = number->isFloat ? (int64_t)number->real : number->integer;
-    const bool exact = !number->isFloat || (double)i == number->real;
-    switch (layout.size)
-    {
-        case 1: return writeInteger<int8_t>(i, valuePtr) && exact;
-        case 2: return writeInteger<int16_t>(i, valuePtr) && exact;
-        case 4: return writeInteger<int32_t>(i, valuePtr) && exact;
-        default: return writeInteger<int64_t>(i, valuePtr) && exact;
-    }
+    std::memcpy(valuePtr, &number->value, sizeof number->value);
+    return true;
 }

@@ -2,6 +2,8 @@
 
 // The common base of every object behind a CFTypeRef, for the files that implement the
 // CoreFoundation and IOKit work-alikes. Not for the program's own code.
+//
+// Threading: retain and release may run on any thread (the count is atomic).
 
 #include "CoreFoundation.h"
 
@@ -33,10 +35,10 @@ public:
     CFTypeID typeID() const { return m_typeID; }
     void retain() const;
     void release() const; // deletes the object when the last reference goes
-    CFIndex retainCount() const;
+    long retainCount() const;
 
+    // Called only with an object of the same type. Identity unless a type compares by value.
     virtual bool equals(const CFObject& other) const { return this == &other; }
-    virtual CFHashCode hash() const { return (CFHashCode)this; }
 
 private:
     mutable std::atomic<long> m_refs{ 1 };

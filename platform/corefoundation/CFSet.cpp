@@ -7,7 +7,6 @@
 #include <vector>
 
 using platform::CFObject;
-using platform::opsOf;
 using platform::ValueOps;
 
 // Sets: values held once each, through the callbacks given at creation.
@@ -30,27 +29,13 @@ struct __CFSet : CFObject
     std::vector<const void*> values;
 };
 
-CFTypeID CFSetGetTypeID() { return platform::typeSet; }
-
 CFSetRef CFSetCreate(CFAllocatorRef, const void** values, CFIndex count, const CFSetCallBacks* callBacks)
 {
-    auto* set = new __CFSet(opsOf(callBacks));
+    auto* set = new __CFSet(ValueOps(callBacks));
     for (CFIndex i = 0; values != nullptr && i < count; ++i)
         if (!set->contains(values[i]))
             set->values.push_back(set->ops.take(values[i]));
     return set;
-}
-
-CFIndex CFSetGetCount(CFSetRef set)
-{
-    platform::requireObject(set, "CFSetGetCount");
-    return (CFIndex)set->values.size();
-}
-
-Boolean CFSetContainsValue(CFSetRef set, const void* value)
-{
-    platform::requireObject(set, "CFSetContainsValue");
-    return set->contains(value);
 }
 
 void CFSetApplyFunction(CFSetRef set, CFSetApplierFunction applier, void* context)

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
 #include <mutex>
 #include <string>
 #include <unordered_map>
@@ -18,7 +17,6 @@ struct __CFString : CFObject
     __CFString(std::string text, bool immortal) : CFObject(platform::typeString, immortal), utf8(std::move(text)) {}
 
     bool equals(const CFObject& other) const override { return utf8 == static_cast<const __CFString&>(other).utf8; }
-    CFHashCode hash() const override { return std::hash<std::string>()(utf8); }
 
     const std::string utf8;
 };
@@ -28,10 +26,8 @@ static bool isAscii(const std::string& text)
     return std::all_of(text.begin(), text.end(), [](char c) { return (unsigned char)c < 0x80; });
 }
 
-// Number of UTF-16 code units, or -1 when the bytes are not valid UTF-8.
-static CFIndex utf16Length(const std::string& text)
+static bool isUtf8(const std::string& text)
 {
-    CFIndex units = 0;
     for (size_t i = 0; i < text.size();)
     {
         const auto lead = (unsigned char)text[i];
@@ -41,14 +37,13 @@ static CFIndex utf16Length(const std::string& text)
                              : (lead >> 3) == 0x1E ? 3
                                                    : 4;
         if (extra == 4 || i + extra >= text.size() + (extra == 0 ? 1 : 0))
-            return -1;
+            return false;
         for (size_t k = 1; k <= extra; ++k)
             if (((unsigned char)text[i + k] >> 6) != 0x2)
-                return -1;
-        units += extra == 3 ? 2 : 1;
+                return false;
         i += extra + 1;
     }
-    return units;
+    return true;
 }
 
 CFTypeID CFStringGetTypeID() { return platform::typeString; }
@@ -70,15 +65,9 @@ CFStringRef CFStringCreateWithCString(CFAllocatorRef, const char* cString, CFStr
         return nullptr;
     std::string text(cString);
     const bool valid = encoding == kCFStringEncodingASCII  ? isAscii(text)
-                       : encoding == kCFStringEncodingUTF8 ? utf16Length(text) >= 0
+                       : encoding == kCFStringEncodingUTF8 ? isUtf8(text)
                                                            : false;
     return valid ? new __CFString(std::move(text), false) : nullptr;
-}
-
-CFIndex CFStringGetLength(CFStringRef string)
-{
-    platform::requireObject(string, "CFStringGetLength");
-    return std::max<CFIndex>(0, utf16Length(string->utf8));
 }
 
 Boolean CFStringGetCString(CFStringRef string, char* buffer, CFIndex bufferSize, CFStringEncoding encoding)
@@ -99,24 +88,4 @@ const char* CFStringGetCStringPtr(CFStringRef string, CFStringEncoding encoding)
     if (encoding == kCFStringEncodingUTF8 || (encoding == kCFStringEncodingASCII && isAscii(string->utf8)))
         return string->utf8.c_str();
     return nullptr;
-}
-
-CFComparisonResult CFStringCompare(CFStringRef a, CFStringRef b, CFStringCompareFlags options)
-{
-    platform::requireObject(a, "CFStringCompare");
-    platform::requireObject(b, "CFStringCompare");
-    std::string first = a->utf8, second = b->utf8;
-    if ((options & kCFCompareCaseInsensitive) != 0)
-    {
-        auto lower = [](std::string& s)
-        {
-            for (auto& c : s)
-                if (c >= 'A' && c <= 'Z')
-                    c = (char)(c - 'A' + 'a');
-        };
-        lower(first);
-        lower(second);
-    }
-    const int order = first.compare(second);
-    return order < 0 ? kCFCompareLessThan : order > 0 ? kCFCompareGreaterThan : kCFCompareEqualTo;
 }

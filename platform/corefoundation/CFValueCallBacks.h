@@ -10,9 +10,12 @@ namespace platform
 
 struct ValueOps
 {
-    CFArrayRetainCallBack retain = nullptr;
-    CFArrayReleaseCallBack release = nullptr;
-    CFArrayEqualCallBack equal = nullptr;
+    explicit ValueOps(const CFArrayCallBacks* callBacks)
+        : retain(callBacks != nullptr ? callBacks->retain : nullptr),
+          release(callBacks != nullptr ? callBacks->release : nullptr),
+          equal(callBacks != nullptr ? callBacks->equal : nullptr)
+    {
+    }
 
     const void* take(const void* v) const { return retain != nullptr ? retain(kCFAllocatorDefault, v) : v; }
     void drop(const void* v) const
@@ -21,20 +24,10 @@ struct ValueOps
             release(kCFAllocatorDefault, v);
     }
     bool same(const void* a, const void* b) const { return a == b || (equal != nullptr && equal(a, b)); }
-};
 
-// Array, dictionary-key, dictionary-value and set callbacks share these three members.
-template <typename CallBacks>
-ValueOps opsOf(const CallBacks* callBacks)
-{
-    ValueOps ops;
-    if (callBacks != nullptr)
-    {
-        ops.retain = callBacks->retain;
-        ops.release = callBacks->release;
-        ops.equal = callBacks->equal;
-    }
-    return ops;
-}
+    CFArrayRetainCallBack retain;
+    CFArrayReleaseCallBack release;
+    CFArrayEqualCallBack equal;
+};
 
 } // namespace platform

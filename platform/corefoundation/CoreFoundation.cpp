@@ -26,9 +26,9 @@ void CFObject::release() const
         delete this;
 }
 
-CFIndex CFObject::retainCount() const
+long CFObject::retainCount() const
 {
-    return m_immortal ? std::numeric_limits<CFIndex>::max() : m_refs.load(std::memory_order_relaxed);
+    return m_immortal ? std::numeric_limits<long>::max() : m_refs.load(std::memory_order_relaxed);
 }
 
 void requireObject(CFTypeRef ref, const char* function)
@@ -66,12 +66,6 @@ void CFRelease(CFTypeRef object)
     asObject(object)->release();
 }
 
-CFIndex CFGetRetainCount(CFTypeRef object)
-{
-    platform::requireObject(object, "CFGetRetainCount");
-    return asObject(object)->retainCount();
-}
-
 CFTypeID CFGetTypeID(CFTypeRef object)
 {
     platform::requireObject(object, "CFGetTypeID");
@@ -89,23 +83,14 @@ Boolean CFEqual(CFTypeRef a, CFTypeRef b)
     return first.typeID() == second.typeID() && first.equals(second);
 }
 
-CFHashCode CFHash(CFTypeRef object)
-{
-    platform::requireObject(object, "CFHash");
-    return asObject(object)->hash();
-}
-
 // ---------------------------------------------------------------------------------------------
-// The callback tables of containers of CF objects: retain, release, CFEqual, CFHash.
+// The callback tables of containers of CF objects: retain, release, CFEqual.
 
 static const void* retainValue(CFAllocatorRef, const void* value) { return CFRetain(value); }
 static void releaseValue(CFAllocatorRef, const void* value) { CFRelease(value); }
 static Boolean equalValues(const void* a, const void* b) { return CFEqual(a, b); }
-static CFHashCode hashValue(const void* value) { return CFHash(value); }
 
-const CFArrayCallBacks kCFTypeArrayCallBacks = { 0, retainValue, releaseValue, nullptr, equalValues };
-const CFDictionaryKeyCallBacks kCFTypeDictionaryKeyCallBacks = { 0,       retainValue, releaseValue,
-                                                                 nullptr, equalValues, hashValue };
-const CFDictionaryValueCallBacks kCFTypeDictionaryValueCallBacks = { 0, retainValue, releaseValue, nullptr,
-                                                                     equalValues };
-const CFSetCallBacks kCFTypeSetCallBacks = { 0, retainValue, releaseValue, nullptr, equalValues, hashValue };
+const CFArrayCallBacks kCFTypeArrayCallBacks = { 0, retainValue, releaseValue, equalValues };
+const CFDictionaryKeyCallBacks kCFTypeDictionaryKeyCallBacks = kCFTypeArrayCallBacks;
+const CFDictionaryValueCallBacks kCFTypeDictionaryValueCallBacks = kCFTypeArrayCallBacks;
+const CFSetCallBacks kCFTypeSetCallBacks = kCFTypeArrayCallBacks;

@@ -29,8 +29,6 @@ struct ThreadRunLoop
 
 const CFRunLoopMode kCFRunLoopDefaultMode = CFSTR("kCFRunLoopDefaultMode");
 
-CFTypeID CFRunLoopGetTypeID() { return platform::typeRunLoop; }
-
 CFRunLoopRef CFRunLoopGetCurrent()
 {
     thread_local ThreadRunLoop current;
@@ -39,33 +37,9 @@ CFRunLoopRef CFRunLoopGetCurrent()
     return current.object;
 }
 
-SInt32 CFRunLoopRunInMode(CFRunLoopMode mode, CFTimeInterval seconds, Boolean returnAfterSourceHandled)
-{
-    return platform::RunLoop::current()->run(platform::runLoopModeName(mode), seconds, returnAfterSourceHandled != 0);
-}
-
-void CFRunLoopStop(CFRunLoopRef runLoop)
-{
-    platform::requireObject(runLoop, "CFRunLoopStop");
-    runLoop->loop->stop();
-}
-
-void CFRunLoopWakeUp(CFRunLoopRef runLoop)
-{
-    platform::requireObject(runLoop, "CFRunLoopWakeUp");
-    runLoop->loop->wakeUp();
-}
-
 namespace platform
 {
 
 std::shared_ptr<RunLoop> runLoopFromCF(CFRunLoopRef runLoop) { return runLoop != nullptr ? runLoop->loop : nullptr; }
-
-std::string runLoopModeName(CFStringRef mode)
-{
-    // Spelled out for null, so that it also works before kCFRunLoopDefaultMode is initialised.
-    const char* name = mode != nullptr ? CFStringGetCStringPtr(mode, kCFStringEncodingUTF8) : nullptr;
-    return name != nullptr ? name : "kCFRunLoopDefaultMode";
-}
 
 } // namespace platform

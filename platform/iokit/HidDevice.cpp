@@ -68,24 +68,26 @@ void __IOHIDDevice::registerInputReportCallback(uint8_t* buffer, CFIndex capacit
     m_inputContext = context;
 }
 
-void __IOHIDDevice::schedule(CFRunLoopRef runLoop, CFStringRef mode)
+void __IOHIDDevice::schedule(CFRunLoopRef runLoop)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    unwatchLocked();
-    m_runLoop = platform::runLoopFromCF(runLoop);
-    m_mode = platform::runLoopModeName(mode);
-    watchLocked();
+    bool watched;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        unwatchLocked();
+        m_runLoop = platform::runLoopFromCF(runLoop);
+        watched = watchLocked();
+    }
+    if (!watched)
+        markRemoved();
 }
 
-void __IOHIDDevice::unschedule(CFRunLoopRef runLoop, CFStringRef mode)
+void __IOHIDDevice::unschedule(CFRunLoopRef runLoop)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_runLoop == nullptr || m_runLoop != platform::runLoopFromCF(runLoop) ||
-        m_mode != platform::runLoopModeName(mode))
+    if (m_runLoop == nullptr || m_runLoop != platform::runLoopFromCF(runLoop))
         return;
     unwatchLocked();
     m_runLoop = nullptr;
-    m_mode.clear();
 }
 
 std::shared_ptr<platform::HidConnection> __IOHIDDevice::connectionLocked()
@@ -107,15 +109,18 @@ std::shared_ptr<platform::HidConnection> __IOHIDDevice::connectionLocked()
     return m_connection;
 }
 
-// Watches the node on the scheduled run loop, once both exist.
-void __IOHIDDevice::watchLocked()
+// Watches the node on the scheduled run loop once both exist (a node that cannot be opened yet is
+// tried again at the next send). False when the run loop refused the node: the device could then
+// never report input or removal, so the caller treats it as removed.
+bool __IOHIDDevice::watchLocked()
 {
     if (m_runLoop == nullptr || m_sourceId != 0)
-        return;
+        return true;
     auto connection = connectionLocked();
     if (connection == nullptr)
-        return;
-    m_sourceId = m_runLoop->addFdSource(m_mode, connection->eventFd(), [this](uint32_t events) { onReadable(events); });
+        return true;
+    m_sourceId = m_runLoop->addFdSource(connection->eventFd(), [this](uint32_t events) { onReadable(events); });
+    return m_sourceId != 0;
 }
 
 void __IOHIDDevice::unwatchLocked()
@@ -137,10 +142,12 @@ void __IOHIDDevice::onReadable(uint32_t pollEvents)
         return;
     std::vector<uint8_t> report;
     const auto result = connection->read(report);
+    retain(); // the input callback may release the manager, and with it this device
     if (result == platform::HidConnection::ReadResult::report)
         deliverInputReport(report);
     else if (result == platform::HidConnection::ReadResult::gone || (pollEvents & (POLLERR | POLLHUP)) != 0)
         markRemoved();
+    release();
 }
 
 void __IOHIDDevice::deliverInputReport(const std::vector<uint8_t>& report)
@@ -164,44 +171,38 @@ void __IOHIDDevice::deliverInputReport(const std::vector<uint8_t>& report)
     callback(context, kIOReturnSuccess, this, kIOHIDReportTypeInput, 0, buffer, length);
 }
 
-bool __IOHIDDevice::shutDown(std::shared_ptr<platform::RunLoop>& runLoop, std::string& mode)
+std::shared_ptr<platform::RunLoop> __IOHIDDevice::shutDown()
 {
     std::shared_ptr<platform::HidConnection> closing;
+    std::shared_ptr<platform::RunLoop> runLoop;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (m_removed)
-            return false;
+            return nullptr;
         m_removed = true;
         unwatchLocked();
         closing = std::move(m_connection);
         runLoop = m_runLoop;
-        mode = m_mode;
     }
     if (closing != nullptr)
         closing->cancel(); // a write in flight fails now; the node closes when it lets go
-    return true;
+    return runLoop;
 }
 
-void __IOHIDDevice::close()
-{
-    std::shared_ptr<platform::RunLoop> runLoop;
-    std::string mode;
-    shutDown(runLoop, mode);
-}
+void __IOHIDDevice::close() { shutDown(); }
 
 void __IOHIDDevice::markRemoved()
 {
-    std::shared_ptr<platform::RunLoop> runLoop;
-    std::string mode;
-    if (!shutDown(runLoop, mode) || runLoop == nullptr)
+    const auto runLoop = shutDown();
+    if (runLoop == nullptr)
         return;
-    retain(); // the posted call keeps the device alive
-    runLoop->perform(mode,
-                     [this]
-                     {
-                         deliverRemoval();
-                         release();
-                     });
+    retain(); // the posted call keeps the device alive until the removal has been delivered
+    runLoop->perform(
+        [this]
+        {
+            deliverRemoval();
+            release();
+        });
 }
 
 // Run-loop thread; runs once, after markRemoved.
@@ -222,26 +223,30 @@ void __IOHIDDevice::deliverRemoval()
 
 IOReturn __IOHIDDevice::setReport(IOHIDReportType type, CFIndex reportID, const uint8_t* report, CFIndex length)
 {
-    if (type != kIOHIDReportTypeOutput)
+    if (type != kIOHIDReportTypeOutput || reportID != 0)
         return kIOReturnUnsupported;
-    if (report == nullptr || length <= 0 || reportID < 0 || reportID > 255)
+    if (report == nullptr || length <= 0)
         return kIOReturnBadArgument;
 
     std::shared_ptr<platform::HidConnection> connection;
+    bool watched;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (m_removed)
             return kIOReturnNotAttached;
-        watchLocked(); // a node that could not be opened when scheduled is watched once it opens
+        watched = watchLocked(); // a node that could not be opened when scheduled is watched once it opens
         connection = connectionLocked();
+    }
+    if (!watched)
+    {
+        markRemoved();
+        return kIOReturnNotAttached;
     }
     if (connection == nullptr)
         return kIOReturnNotOpen;
 
-    std::vector<uint8_t> bytes;
-    bytes.reserve((size_t)length + 1);
-    if (reportID == 0)
-        bytes.push_back(0); // hidraw wants the report ID first, 0 for unnumbered reports
+    // hidraw wants the report ID first: 0 for the device's unnumbered reports.
+    std::vector<uint8_t> bytes(1, 0);
     bytes.insert(bytes.end(), report, report + length);
     switch (connection->write(bytes.data(), bytes.size()))
     {

@@ -5,9 +5,10 @@
 // Threading: everything but setReport runs on the thread the device is scheduled on (the
 // manager's thread). setReport may run on any thread at the same time; a mutex guards the
 // connection, the removed flag and the registrations, and no callback is called with it held.
-// Ownership: created and owned by its manager, which keeps it after removal until the manager
-// itself goes, so a bare reference stays callable. The node is opened on first need and closed
-// when the device is removed or destroyed (a write in flight keeps it open until it returns).
+// Ownership: created by its manager, which holds one reference while the device is present; the
+// posted removal callback holds another until it has run, and a sender retains it while it
+// sends. The node is opened on first need and closed when the device is removed or destroyed (a
+// write in flight keeps it open until it returns).
 
 #include "CFObject.h"
 #include "HidDeviceSource.h"
@@ -26,8 +27,8 @@ struct __IOHIDDevice : platform::CFObject
 
     void registerRemovalCallback(IOHIDCallback callback, void* context);
     void registerInputReportCallback(uint8_t* buffer, CFIndex capacity, IOHIDReportCallback callback, void* context);
-    void schedule(CFRunLoopRef runLoop, CFStringRef mode);
-    void unschedule(CFRunLoopRef runLoop, CFStringRef mode);
+    void schedule(CFRunLoopRef runLoop);
+    void unschedule(CFRunLoopRef runLoop);
     IOReturn setReport(IOHIDReportType type, CFIndex reportID, const uint8_t* report, CFIndex length);
 
     // The device has gone: closes the node and, if scheduled, posts the removal callback to the
@@ -38,13 +39,14 @@ struct __IOHIDDevice : platform::CFObject
 
 private:
     std::shared_ptr<platform::HidConnection> connectionLocked(); // opens on first need
-    void watchLocked();
+    bool watchLocked();
     void unwatchLocked();
     void onReadable(uint32_t pollEvents);
     void deliverInputReport(const std::vector<uint8_t>& report);
     void deliverRemoval();
-    // Marks the device gone and closes the node; false when it already was.
-    bool shutDown(std::shared_ptr<platform::RunLoop>& runLoop, std::string& mode);
+    // Marks the device gone and closes the node; the run loop it was scheduled on, if it was not
+    // gone already.
+    std::shared_ptr<platform::RunLoop> shutDown();
 
     const platform::HidDeviceDescription m_description;
     const std::shared_ptr<platform::HidDeviceSource> m_source;
@@ -61,6 +63,5 @@ private:
     uint8_t* m_inputBuffer = nullptr;
     CFIndex m_inputCapacity = 0;
     std::shared_ptr<platform::RunLoop> m_runLoop;
-    std::string m_mode;
     uint64_t m_sourceId = 0;
 };

@@ -13,8 +13,6 @@ __IOHIDManager::~__IOHIDManager()
         entry.second->close(); // a thread still holding the device gets failures, not a stale node
         CFRelease(entry.second);
     }
-    for (auto* device : m_removed)
-        CFRelease(device);
 }
 
 void __IOHIDManager::setMatching(CFArrayRef dictionaries)
@@ -80,25 +78,25 @@ void __IOHIDManager::reconcile()
             continue;
         }
         it->second->close();
-        m_removed.push_back(it->second);
+        it->second->release();
         it = m_devices.erase(it);
     }
     for (auto& entry : m_known)
         addDevice(entry.second);
 }
 
-__IOHIDDevice* __IOHIDManager::addDevice(const platform::HidDeviceDescription& description)
+bool __IOHIDManager::addDevice(const platform::HidDeviceDescription& description)
 {
     if (m_devices.count(description.key) != 0)
-        return nullptr;
+        return false;
     auto* device = new __IOHIDDevice(description, m_source);
     if (!matches(*device))
     {
         device->release();
-        return nullptr;
+        return false;
     }
     m_devices[description.key] = device;
-    return device;
+    return true;
 }
 
 void __IOHIDManager::removeDevice(const std::string& key)
@@ -109,8 +107,8 @@ void __IOHIDManager::removeDevice(const std::string& key)
         return;
     __IOHIDDevice* device = found->second;
     m_devices.erase(found);
-    m_removed.push_back(device);
     device->markRemoved();
+    device->release();
 }
 
 IOReturn __IOHIDManager::open()
@@ -145,39 +143,33 @@ void __IOHIDManager::registerMatchingCallback(IOHIDDeviceCallback callback, void
         announcePresentDevices();
 }
 
-void __IOHIDManager::schedule(CFRunLoopRef runLoop, CFStringRef mode)
+void __IOHIDManager::schedule(CFRunLoopRef runLoop)
 {
     if (m_runLoop != nullptr && m_sourceId != 0)
         m_runLoop->removeSource(m_sourceId);
     m_sourceId = 0;
     m_runLoop = platform::runLoopFromCF(runLoop);
-    m_mode = platform::runLoopModeName(mode);
     watch();
     if (m_matchingCallback != nullptr)
         announcePresentDevices();
 }
 
-void __IOHIDManager::unschedule(CFRunLoopRef runLoop, CFStringRef mode)
-{
-    if (m_runLoop == nullptr || m_runLoop != platform::runLoopFromCF(runLoop) ||
-        m_mode != platform::runLoopModeName(mode))
-        return;
-    if (m_sourceId != 0)
-        m_runLoop->removeSource(m_sourceId);
-    m_sourceId = 0;
-    m_runLoop = nullptr;
-}
-
-// Serves the source's hot-plug events on the run loop once the manager is open and scheduled.
+// Serves the source's hot-plug events on the run loop once the manager is open and scheduled. A
+// source the run loop refuses stays unwatched (the run loop has said why): devices still report
+// their own removal through their nodes, but arrivals go unseen until the manager is scheduled
+// again.
 void __IOHIDManager::watch()
 {
     if (!m_open || m_runLoop == nullptr || m_sourceId != 0 || m_source->eventFd() < 0)
         return;
-    m_sourceId = m_runLoop->addFdSource(m_mode, m_source->eventFd(), [this](uint32_t) { processEvents(); });
+    m_sourceId = m_runLoop->addFdSource(m_source->eventFd(), [this](uint32_t) { processEvents(); });
 }
 
+// Removals are posted by the devices as they are seen, arrivals after them, so a device
+// re-plugged within one batch is announced after the old one's removal has been delivered.
 void __IOHIDManager::processEvents()
 {
+    std::vector<std::string> arrived;
     for (auto& event : m_source->readEvents())
     {
         if (event.kind == platform::HidDeviceSource::Event::Kind::removed)
@@ -188,28 +180,33 @@ void __IOHIDManager::processEvents()
         if (m_known.count(event.device.key) != 0)
             continue; // already enumerated
         m_known[event.device.key] = event.device;
-        __IOHIDDevice* device = addDevice(event.device);
-        if (device != nullptr && m_matchingCallback != nullptr)
-            m_matchingCallback(m_matchingContext, kIOReturnSuccess, this, device);
+        if (addDevice(event.device))
+            arrived.push_back(event.device.key);
     }
+    if (!arrived.empty())
+        announce(std::move(arrived));
 }
 
-// Posts one matching call per device present now; a device gone by then is left out.
 void __IOHIDManager::announcePresentDevices()
 {
     std::vector<std::string> keys;
     for (auto& entry : m_devices)
         keys.push_back(entry.first);
-    retain(); // the posted call keeps the manager alive
-    m_runLoop->perform(m_mode,
-                       [this, keys]
-                       {
-                           for (auto& key : keys)
-                           {
-                               auto found = m_devices.find(key);
-                               if (found != m_devices.end() && m_matchingCallback != nullptr)
-                                   m_matchingCallback(m_matchingContext, kIOReturnSuccess, this, found->second);
-                           }
-                           release();
-                       });
+    announce(std::move(keys));
+}
+
+void __IOHIDManager::announce(std::vector<std::string> keys)
+{
+    retain(); // the posted call keeps the manager alive, even if a callback releases it
+    m_runLoop->perform(
+        [this, keys = std::move(keys)]
+        {
+            for (auto& key : keys)
+            {
+                auto found = m_devices.find(key);
+                if (found != m_devices.end() && m_matchingCallback != nullptr)
+                    m_matchingCallback(m_matchingContext, kIOReturnSuccess, this, found->second);
+            }
+            release();
+        });
 }

@@ -3,9 +3,10 @@
 // The object behind an IOHIDManagerRef: watches one HidDeviceSource, keeps the present devices
 // that pass its matching, and announces arrivals on the run loop it is scheduled on.
 //
-// Threading: one thread (the one it is scheduled on) uses it; callbacks run there.
-// Ownership: owns its source and its devices, present and removed; releasing the manager
-// releases them.
+// Threading: one thread (the one it is scheduled on) uses it; callbacks are posted to its run
+// loop, each holding a reference, so a callback may release the manager.
+// Ownership: owns its source and one reference to each present device; a removed device is let
+// go at once (its posted removal callback and any sender hold their own references).
 
 #include "CFObject.h"
 #include "HidDevice.h"
@@ -22,16 +23,17 @@ struct __IOHIDManager : platform::CFObject
     IOReturn open();
     CFSetRef copyDevices() const;
     void registerMatchingCallback(IOHIDDeviceCallback callback, void* context);
-    void schedule(CFRunLoopRef runLoop, CFStringRef mode);
-    void unschedule(CFRunLoopRef runLoop, CFStringRef mode);
+    void schedule(CFRunLoopRef runLoop);
 
 private:
     bool matches(const __IOHIDDevice& device) const;
     void reconcile();
-    __IOHIDDevice* addDevice(const platform::HidDeviceDescription& description); // null when it does not match
+    bool addDevice(const platform::HidDeviceDescription& description); // false when it does not match
     void removeDevice(const std::string& key);
     void watch();
     void processEvents();
+    // Posts one matching call per device; a device gone by then is left out.
+    void announce(std::vector<std::string> keys);
     void announcePresentDevices();
 
     const std::shared_ptr<platform::HidDeviceSource> m_source;
@@ -40,10 +42,8 @@ private:
     bool m_open = false;
     std::map<std::string, platform::HidDeviceDescription> m_known; // every present device
     std::map<std::string, __IOHIDDevice*> m_devices;               // present and matching; retained
-    std::vector<__IOHIDDevice*> m_removed;                         // kept callable until we go
     IOHIDDeviceCallback m_matchingCallback = nullptr;
     void* m_matchingContext = nullptr;
     std::shared_ptr<platform::RunLoop> m_runLoop;
-    std::string m_mode;
     uint64_t m_sourceId = 0;
 };

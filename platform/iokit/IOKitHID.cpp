@@ -2,29 +2,12 @@
 
 #include "HidManager.h"
 
-CFTypeID IOHIDManagerGetTypeID() { return platform::typeHIDManager; }
-CFTypeID IOHIDDeviceGetTypeID() { return platform::typeHIDDevice; }
-
 IOHIDManagerRef IOHIDManagerCreate(CFAllocatorRef, IOOptionBits) { return new __IOHIDManager(); }
 
 void IOHIDManagerSetDeviceMatchingMultiple(IOHIDManagerRef manager, CFArrayRef multiple)
 {
     platform::requireObject(manager, "IOHIDManagerSetDeviceMatchingMultiple");
     manager->setMatching(multiple);
-}
-
-void IOHIDManagerSetDeviceMatching(IOHIDManagerRef manager, CFDictionaryRef matching)
-{
-    platform::requireObject(manager, "IOHIDManagerSetDeviceMatching");
-    if (matching == nullptr)
-    {
-        manager->setMatching(nullptr);
-        return;
-    }
-    const void* values[] = { matching };
-    CFArrayRef array = CFArrayCreate(kCFAllocatorDefault, values, 1, &kCFTypeArrayCallBacks);
-    manager->setMatching(array);
-    CFRelease(array);
 }
 
 IOReturn IOHIDManagerOpen(IOHIDManagerRef manager, IOOptionBits)
@@ -45,17 +28,11 @@ void IOHIDManagerRegisterDeviceMatchingCallback(IOHIDManagerRef manager, IOHIDDe
     manager->registerMatchingCallback(callback, context);
 }
 
-void IOHIDManagerScheduleWithRunLoop(IOHIDManagerRef manager, CFRunLoopRef runLoop, CFStringRef runLoopMode)
+void IOHIDManagerScheduleWithRunLoop(IOHIDManagerRef manager, CFRunLoopRef runLoop, CFStringRef)
 {
     platform::requireObject(manager, "IOHIDManagerScheduleWithRunLoop");
     platform::requireObject(runLoop, "IOHIDManagerScheduleWithRunLoop");
-    manager->schedule(runLoop, runLoopMode);
-}
-
-void IOHIDManagerUnscheduleFromRunLoop(IOHIDManagerRef manager, CFRunLoopRef runLoop, CFStringRef runLoopMode)
-{
-    platform::requireObject(manager, "IOHIDManagerUnscheduleFromRunLoop");
-    manager->unschedule(runLoop, runLoopMode);
+    manager->schedule(runLoop);
 }
 
 CFTypeRef IOHIDDeviceGetProperty(IOHIDDeviceRef device, CFStringRef key)
@@ -77,17 +54,17 @@ void IOHIDDeviceRegisterInputReportCallback(IOHIDDeviceRef device, uint8_t* repo
     device->registerInputReportCallback(report, reportLength, callback, context);
 }
 
-void IOHIDDeviceScheduleWithRunLoop(IOHIDDeviceRef device, CFRunLoopRef runLoop, CFStringRef runLoopMode)
+void IOHIDDeviceScheduleWithRunLoop(IOHIDDeviceRef device, CFRunLoopRef runLoop, CFStringRef)
 {
     platform::requireObject(device, "IOHIDDeviceScheduleWithRunLoop");
     platform::requireObject(runLoop, "IOHIDDeviceScheduleWithRunLoop");
-    device->schedule(runLoop, runLoopMode);
+    device->schedule(runLoop);
 }
 
-void IOHIDDeviceUnscheduleFromRunLoop(IOHIDDeviceRef device, CFRunLoopRef runLoop, CFStringRef runLoopMode)
+void IOHIDDeviceUnscheduleFromRunLoop(IOHIDDeviceRef device, CFRunLoopRef runLoop, CFStringRef)
 {
     platform::requireObject(device, "IOHIDDeviceUnscheduleFromRunLoop");
-    device->unschedule(runLoop, runLoopMode);
+    device->unschedule(runLoop);
 }
 
 IOReturn IOHIDDeviceSetReport(IOHIDDeviceRef device, IOHIDReportType reportType, CFIndex reportID,

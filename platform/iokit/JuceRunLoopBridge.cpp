@@ -7,21 +7,25 @@
 namespace platform
 {
 
-JuceRunLoopBridge::JuceRunLoopBridge()
-    : m_runLoop(RunLoop::current()),
-      m_fd(m_runLoop->modeFd(runLoopModeName(kCFRunLoopDefaultMode)))
+JuceRunLoopBridge::JuceRunLoopBridge() : m_runLoop(RunLoop::current()), m_fd(m_runLoop->fd())
 {
-    // The descriptor is readable while something in the default mode is ready; one pass that
-    // does not wait serves it, and JUCE calls again while it stays readable.
+    if (m_fd < 0)
+        return; // the run loop has said why on stderr; the HID callbacks cannot be served
+    // The descriptor is readable while something is ready; one pass that does not wait serves
+    // it, and JUCE calls again while it stays readable.
     std::weak_ptr<RunLoop> loop = m_runLoop;
     juce::LinuxEventLoop::registerFdCallback(m_fd,
                                              [loop](int)
                                              {
                                                  if (auto runLoop = loop.lock())
-                                                     runLoop->run(runLoopModeName(kCFRunLoopDefaultMode), 0.0, false);
+                                                     runLoop->runOnce(0.0);
                                              });
 }
 
-JuceRunLoopBridge::~JuceRunLoopBridge() { juce::LinuxEventLoop::unregisterFdCallback(m_fd); }
+JuceRunLoopBridge::~JuceRunLoopBridge()
+{
+    if (m_fd >= 0)
+        juce::LinuxEventLoop::unregisterFdCallback(m_fd);
+}
 
 } // namespace platform

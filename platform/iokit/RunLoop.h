@@ -1,20 +1,19 @@
 #pragma once
 
 // The run loop behind CFRunLoopRef: one per thread, serving file-descriptor sources and work
-// posted from other threads, per mode. Each mode has one pollable descriptor (readable whenever
-// something in that mode is ready), so another event loop can serve the run loop by watching a
-// single descriptor (see JuceRunLoopBridge).
+// posted from other threads. It has one pollable descriptor, readable whenever something is
+// ready, so another event loop can serve the run loop by watching it (see JuceRunLoopBridge).
 //
-// Threading: addFdSource, removeSource, perform, stop and wakeUp may be called from any thread;
-// run only on the owning thread. Callbacks run on the thread that calls run. A source removed
+// Threading: addFdSource, removeSource and perform may be called from any thread; runOnce only on
+// the thread that owns the loop, where every callback and posted work runs. A source removed
 // while a pass is dispatching is not called again.
+// Ownership: current() hands out shared ownership; whatever is scheduled on a loop keeps it.
 
 #include "CoreFoundation.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <string>
 
 namespace platform
 {
@@ -32,19 +31,18 @@ public:
     // The calling thread's run loop, created on first use.
     static std::shared_ptr<RunLoop> current();
 
-    // Calls `callback` with the poll events (POLLIN, POLLERR, POLLHUP) while `fd` is ready.
-    // The callback must consume what made the fd ready, or remove the source. Returns the
-    // source's id (never 0).
-    uint64_t addFdSource(const std::string& mode, int fd, FdCallback callback);
+    // Calls `callback` with the poll events (POLLIN, POLLERR, POLLHUP) while `fd` is ready. The
+    // callback must consume what made the fd ready, or remove the source. Returns the source's
+    // id, or 0 (with a message on stderr) when the descriptor cannot be watched.
+    uint64_t addFdSource(int fd, FdCallback callback);
     void removeSource(uint64_t sourceId);
-    // Runs `work` once, on the loop's thread, the next time the loop runs in `mode`.
-    void perform(const std::string& mode, std::function<void()> work);
+    // Runs `work` once, on the loop's thread, at its next pass.
+    void perform(std::function<void()> work);
 
-    // Readable whenever a source or posted work of `mode` is ready.
-    int modeFd(const std::string& mode);
-    SInt32 run(const std::string& mode, double seconds, bool returnAfterSourceHandled);
-    void stop();
-    void wakeUp();
+    // Readable whenever a source or posted work is ready; -1 when the loop could not be set up.
+    int fd() const;
+    // One pass: waits up to `maxWaitSeconds` for something to be ready, then serves what is.
+    void runOnce(double maxWaitSeconds);
 
     struct Impl;
 
@@ -54,7 +52,5 @@ private:
 
 // The RunLoop behind a CFRunLoopRef (null for null).
 std::shared_ptr<RunLoop> runLoopFromCF(CFRunLoopRef runLoop);
-// The mode name of a CFRunLoopMode; kCFRunLoopDefaultMode for null.
-std::string runLoopModeName(CFStringRef mode);
 
 } // namespace platform

@@ -1,16 +1,14 @@
 #include "HidDeviceSource.h"
 
+#include "HidrawConnection.h"
+#include "LocationId.h"
 #include "ReportDescriptor.h"
 
-#include <cerrno>
-#include <cstring>
+#include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
-#include <fstream>
-#include <iterator>
 #include <libudev.h>
 #include <optional>
-#include <poll.h>
-#include <sys/eventfd.h>
 #include <unistd.h>
 
 namespace platform
@@ -18,115 +16,34 @@ namespace platform
 
 namespace
 {
-// One open hidraw node. Reads happen on the run-loop thread, writes on any thread.
-class HidrawConnection : public HidConnection
-{
-public:
-    explicit HidrawConnection(int fd) : m_fd(fd), m_cancelFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
-    ~HidrawConnection() override
-    {
-        close(m_fd);
-        close(m_cancelFd);
-    }
-
-    int eventFd() const override { return m_fd; }
-
-    ReadResult read(std::vector<uint8_t>& report) override
-    {
-        uint8_t buffer[16384]; // the largest report the kernel passes on
-        for (;;)
-        {
-            const ssize_t got = ::read(m_fd, buffer, sizeof buffer);
-            if (got > 0)
-            {
-                report.assign(buffer, buffer + got);
-                return ReadResult::report;
-            }
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got < 0 && errno == EAGAIN)
-                return ReadResult::nothingYet;
-            return ReadResult::gone; // ENODEV, EIO, or end of file
-        }
-    }
-
-    // A hidraw write returns once the transfer is done. The node is non-blocking for reads, so a
-    // full queue (possible only with emulated nodes) is waited out for up to a second.
-    WriteResult write(const uint8_t* bytes, size_t length) override
-    {
-        size_t done = 0;
-        while (done < length)
-        {
-            const ssize_t written = ::write(m_fd, bytes + done, length - done);
-            if (written > 0)
-            {
-                done += (size_t)written;
-                continue;
-            }
-            if (written < 0 && errno == EINTR)
-                continue;
-            if (written < 0 && errno == EAGAIN && waitUntilWritable())
-                continue;
-            if (cancelled() || (written < 0 && (errno == ENODEV || errno == ENXIO || errno == ESHUTDOWN)))
-                return WriteResult::gone;
-            return WriteResult::failed;
-        }
-        return WriteResult::written;
-    }
-
-    void cancel() override
-    {
-        const uint64_t one = 1;
-        [[maybe_unused]] auto done = ::write(m_cancelFd, &one, sizeof one);
-    }
-
-private:
-    bool cancelled() const
-    {
-        pollfd check{ m_cancelFd, POLLIN, 0 };
-        return poll(&check, 1, 0) == 1;
-    }
-
-    bool waitUntilWritable() const
-    {
-        pollfd ready[] = { { m_fd, POLLOUT, 0 }, { m_cancelFd, POLLIN, 0 } };
-        return poll(ready, 2, 1000) > 0 && ready[1].revents == 0 && (ready[0].revents & POLLOUT) != 0;
-    }
-
-    const int m_fd;
-    const int m_cancelFd;
-};
-
 uint32_t hexAttribute(udev_device* device, const char* name)
 {
     const char* value = device != nullptr ? udev_device_get_sysattr_value(device, name) : nullptr;
     return value != nullptr ? (uint32_t)std::strtoul(value, nullptr, 16) : 0;
 }
 
-// Bus number in the top byte, then one nibble per port from the root ("2.3" on bus 1 gives
-// 0x01230000); deeper ports than six levels do not fit and are left out.
 uint32_t locationOf(udev_device* usbDevice)
 {
     const char* bus = udev_device_get_sysattr_value(usbDevice, "busnum");
-    const char* devpath = udev_device_get_sysattr_value(usbDevice, "devpath");
-    uint32_t location = bus != nullptr ? (uint32_t)(std::strtoul(bus, nullptr, 10) & 0xFF) << 24 : 0;
-    int shift = 20;
-    for (const char* p = devpath; p != nullptr && *p != '\0' && shift >= 0; shift -= 4)
-    {
-        char* end = nullptr;
-        const unsigned long port = std::strtoul(p, &end, 10);
-        if (end == p)
-            break;
-        location |= (uint32_t)(port & 0xF) << shift;
-        p = *end == '.' ? end + 1 : end;
-    }
-    return location;
+    const char* number = udev_device_get_sysattr_value(usbDevice, "devnum");
+    return locationIdOf(bus != nullptr ? (unsigned)std::strtoul(bus, nullptr, 10) : 0,
+                        udev_device_get_sysattr_value(usbDevice, "devpath"),
+                        number != nullptr ? (unsigned)std::strtoul(number, nullptr, 10) : 0);
 }
 
-std::vector<uint8_t> readFile(const std::string& path)
+// At most the kernel's largest report descriptor (HID_MAX_DESCRIPTOR_SIZE); empty when unreadable.
+std::vector<uint8_t> readReportDescriptor(const std::string& path)
 {
-    std::ifstream file(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    std::vector<uint8_t> bytes(4096);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    ssize_t got = -1;
+    if (fd >= 0)
+    {
+        got = ::read(fd, bytes.data(), bytes.size());
+        close(fd);
+    }
+    bytes.resize(got > 0 ? (size_t)got : 0);
+    return bytes;
 }
 
 std::optional<HidDeviceDescription> describe(udev_device* hidraw)
@@ -157,7 +74,7 @@ std::optional<HidDeviceDescription> describe(udev_device* hidraw)
         description.versionNumber = hexAttribute(usb, "bcdDevice");
         description.locationID = locationOf(usb);
     }
-    const auto descriptor = readFile(std::string(udev_device_get_syspath(hid)) + "/report_descriptor");
+    const auto descriptor = readReportDescriptor(std::string(udev_device_get_syspath(hid)) + "/report_descriptor");
     readPrimaryUsage(descriptor.data(), descriptor.size(), description.primaryUsagePage, description.primaryUsage);
     return description;
 }
@@ -175,18 +92,24 @@ public:
 
     // The "udev" monitor (not "kernel") reports a node only after udev's rules have run, so
     // its permissions are in place when we open it.
+    // A failed start may be tried again: it keeps the udev handle and drops a half-made monitor.
     bool start() override
     {
         if (m_monitor != nullptr)
             return true;
-        m_udev = udev_new();
+        if (m_udev == nullptr)
+            m_udev = udev_new();
         if (m_udev == nullptr)
             return false;
         m_monitor = udev_monitor_new_from_netlink(m_udev, "udev");
-        if (m_monitor == nullptr || udev_monitor_filter_add_match_subsystem_devtype(m_monitor, "hidraw", nullptr) < 0 ||
-            udev_monitor_enable_receiving(m_monitor) < 0)
-            return false;
-        return true;
+        if (m_monitor != nullptr &&
+            udev_monitor_filter_add_match_subsystem_devtype(m_monitor, "hidraw", nullptr) >= 0 &&
+            udev_monitor_enable_receiving(m_monitor) >= 0)
+            return true;
+        if (m_monitor != nullptr)
+            udev_monitor_unref(m_monitor);
+        m_monitor = nullptr;
+        return false;
     }
 
     std::vector<HidDeviceDescription> enumerate() override
@@ -238,14 +161,7 @@ public:
 
     std::shared_ptr<HidConnection> open(const HidDeviceDescription& device, std::string& error) override
     {
-        const int fd = ::open(device.nodePath.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-        if (fd < 0)
-        {
-            char text[128];
-            error = strerror_r(errno, text, sizeof text); // may run on a sending thread
-            return nullptr;
-        }
-        return std::make_shared<HidrawConnection>(fd);
+        return HidrawConnection::open(device.nodePath, error);
     }
 
 private:

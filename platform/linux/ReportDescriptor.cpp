@@ -24,8 +24,17 @@ bool readPrimaryUsage(const uint8_t* descriptor, size_t length, uint32_t& usageP
 {
     usagePage = 0;
     usage = 0;
-    uint32_t currentPage = 0;
+    uint32_t currentPage = 0, lastUsage = 0;
+    size_t lastUsageSize = 0;
     bool found = false;
+    // A four-byte usage carries its own page; a shorter one takes the page in force when the
+    // collection opens, whether that page was given before the usage or after it.
+    const auto take = [&]
+    {
+        usagePage = lastUsageSize == 4 ? lastUsage >> 16 : currentPage;
+        usage = lastUsageSize == 4 ? lastUsage & 0xFFFF : lastUsage;
+        return true;
+    };
     for (size_t i = 0; i < length;)
     {
         const uint8_t prefix = descriptor[i];
@@ -42,17 +51,16 @@ bool readPrimaryUsage(const uint8_t* descriptor, size_t length, uint32_t& usageP
         {
             case usagePageItem: currentPage = value; break;
             case usageItem:
-                // A four-byte usage carries its own page in the high half.
-                usagePage = size == 4 ? value >> 16 : currentPage;
-                usage = size == 4 ? value & 0xFFFF : value;
+                lastUsage = value;
+                lastUsageSize = size;
                 found = true;
                 break;
-            case collectionItem: return found;
+            case collectionItem: return found && take();
             default: break;
         }
         i += 1 + size;
     }
-    return found;
+    return found && take();
 }
 
 } // namespace platform

@@ -1,13 +1,12 @@
 #include "RunLoop.h"
 
-#include <atomic>
+#include "ErrorText.h"
+
 #include <cerrno>
-#include <chrono>
+#include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <deque>
 #include <fcntl.h>
-#include <map>
 #include <mutex>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
@@ -19,75 +18,56 @@ namespace platform
 
 namespace
 {
-// The epoll data of a mode's wake-up eventfd; sources have ids from 1.
+// The epoll data of the wake-up eventfd; sources have ids from 1.
 constexpr uint64_t wakeId = 0;
-
-// One mode: an epoll set of its sources plus an eventfd that signals posted work or a wake-up.
-struct Mode
-{
-    Mode()
-    {
-        epollFd = epoll_create1(EPOLL_CLOEXEC);
-        wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-        epoll_event event{};
-        event.events = EPOLLIN;
-        event.data.u64 = wakeId;
-        if (epollFd < 0 || wakeFd < 0 || epoll_ctl(epollFd, EPOLL_CTL_ADD, wakeFd, &event) != 0)
-            std::fprintf(stderr, "RunLoop: cannot create its descriptors: %s\n", std::strerror(errno));
-    }
-    ~Mode()
-    {
-        close(epollFd);
-        close(wakeFd);
-    }
-
-    void signal() const
-    {
-        const uint64_t one = 1;
-        [[maybe_unused]] auto written = write(wakeFd, &one, sizeof one);
-    }
-
-    int epollFd = -1;
-    int wakeFd = -1;
-    int sourceCount = 0;
-    std::deque<std::function<void()>> work;
-};
 
 struct Source
 {
-    std::string mode;
     int fd; // our own duplicate, so the owner may close its descriptor at any time
     std::shared_ptr<RunLoop::FdCallback> callback;
 };
 } // namespace
 
+// An epoll set of the sources plus an eventfd that signals posted work. The eventfd is written
+// and drained only under `mutex`, together with the queue, so it is readable exactly while work
+// is waiting: a descriptor left readable would make JuceRunLoopBridge spin.
 struct RunLoop::Impl
 {
-    Mode& modeLocked(const std::string& name)
-    {
-        auto& mode = modes[name];
-        if (mode == nullptr)
-            mode = std::make_unique<Mode>();
-        return *mode;
-    }
-
-    // Serves one batch of ready events; true when a source ran or work was done.
-    bool dispatch(Mode& mode, const epoll_event* events, int count);
-    bool runPostedWork(Mode& mode);
+    void runPostedWork();
 
     std::mutex mutex;
-    std::map<std::string, std::unique_ptr<Mode>> modes;
+    int epollFd = -1;
+    int wakeFd = -1;
+    std::deque<std::function<void()>> work;
     std::unordered_map<uint64_t, Source> sources;
     uint64_t nextId = 1;
-    std::atomic<bool> stopRequested{ false };
 };
 
-RunLoop::RunLoop() : m_impl(std::make_unique<Impl>()) {}
+RunLoop::RunLoop() : m_impl(std::make_unique<Impl>())
+{
+    m_impl->epollFd = epoll_create1(EPOLL_CLOEXEC);
+    m_impl->wakeFd = m_impl->epollFd < 0 ? -1 : eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    epoll_event event{};
+    event.events = EPOLLIN;
+    event.data.u64 = wakeId;
+    if (m_impl->wakeFd >= 0 && epoll_ctl(m_impl->epollFd, EPOLL_CTL_ADD, m_impl->wakeFd, &event) == 0)
+        return;
+    std::fprintf(stderr, "RunLoop: cannot create its descriptors: %s\n", errorText(errno).c_str());
+    for (int* fd : { &m_impl->epollFd, &m_impl->wakeFd })
+        if (*fd >= 0)
+            close(*fd);
+    m_impl->epollFd = m_impl->wakeFd = -1;
+}
 
 RunLoop::~RunLoop()
 {
     for (auto& entry : m_impl->sources)
         close(entry.second.fd);
+    if (m_impl->epollFd >= 0)
+    {
+        close(m_impl->epollFd);
+        close(m_impl->wakeFd);
+    }
 }
 
 std::shared_ptr<RunLoop> RunLoop::current()
@@ -96,19 +76,23 @@ std::shared_ptr<RunLoop> RunLoop::current()
     return loop;
 }
 
-uint64_t RunLoop::addFdSource(const std::string& modeName, int fd, FdCallback callback)
+uint64_t RunLoop::addFdSource(int fd, FdCallback callback)
 {
     std::lock_guard<std::mutex> lock(m_impl->mutex);
-    Mode& mode = m_impl->modeLocked(modeName);
     const uint64_t id = m_impl->nextId++;
-    const int ownFd = fcntl(fd, F_DUPFD_CLOEXEC, 3);
+    const int ownFd = m_impl->epollFd < 0 ? -1 : fcntl(fd, F_DUPFD_CLOEXEC, 3);
     epoll_event event{};
     event.events = EPOLLIN;
     event.data.u64 = id;
-    if (ownFd < 0 || epoll_ctl(mode.epollFd, EPOLL_CTL_ADD, ownFd, &event) != 0)
-        std::fprintf(stderr, "RunLoop: cannot watch descriptor %d: %s\n", fd, std::strerror(errno));
-    m_impl->sources[id] = Source{ modeName, ownFd, std::make_shared<FdCallback>(std::move(callback)) };
-    ++mode.sourceCount;
+    if (ownFd < 0 || epoll_ctl(m_impl->epollFd, EPOLL_CTL_ADD, ownFd, &event) != 0)
+    {
+        const int error = m_impl->epollFd < 0 ? EBADF : errno;
+        std::fprintf(stderr, "RunLoop: cannot watch descriptor %d: %s\n", fd, errorText(error).c_str());
+        if (ownFd >= 0)
+            close(ownFd);
+        return 0;
+    }
+    m_impl->sources[id] = Source{ ownFd, std::make_shared<FdCallback>(std::move(callback)) };
     return id;
 }
 
@@ -118,118 +102,62 @@ void RunLoop::removeSource(uint64_t sourceId)
     auto found = m_impl->sources.find(sourceId);
     if (found == m_impl->sources.end())
         return;
-    Mode& mode = m_impl->modeLocked(found->second.mode);
-    if (found->second.fd >= 0)
-    {
-        epoll_ctl(mode.epollFd, EPOLL_CTL_DEL, found->second.fd, nullptr);
-        close(found->second.fd);
-    }
-    --mode.sourceCount;
+    epoll_ctl(m_impl->epollFd, EPOLL_CTL_DEL, found->second.fd, nullptr);
+    close(found->second.fd);
     m_impl->sources.erase(found);
 }
 
-void RunLoop::perform(const std::string& modeName, std::function<void()> work)
+void RunLoop::perform(std::function<void()> work)
 {
     std::lock_guard<std::mutex> lock(m_impl->mutex);
-    Mode& mode = m_impl->modeLocked(modeName);
-    mode.work.push_back(std::move(work));
-    mode.signal();
+    m_impl->work.push_back(std::move(work));
+    const uint64_t one = 1;
+    [[maybe_unused]] auto written = write(m_impl->wakeFd, &one, sizeof one);
 }
 
-int RunLoop::modeFd(const std::string& modeName)
-{
-    std::lock_guard<std::mutex> lock(m_impl->mutex);
-    return m_impl->modeLocked(modeName).epollFd;
-}
+int RunLoop::fd() const { return m_impl->epollFd; }
 
-bool RunLoop::Impl::runPostedWork(Mode& mode)
+void RunLoop::Impl::runPostedWork()
 {
-    uint64_t count = 0;
-    [[maybe_unused]] auto got = ::read(mode.wakeFd, &count, sizeof count);
     std::deque<std::function<void()>> batch;
     {
         std::lock_guard<std::mutex> lock(mutex);
-        batch.swap(mode.work);
+        uint64_t count = 0;
+        [[maybe_unused]] auto got = ::read(wakeFd, &count, sizeof count);
+        batch.swap(work);
     }
-    for (auto& work : batch)
-        work();
-    return !batch.empty();
+    for (auto& each : batch)
+        each();
 }
 
-bool RunLoop::Impl::dispatch(Mode& mode, const epoll_event* events, int count)
+void RunLoop::runOnce(double maxWaitSeconds)
 {
-    bool handled = false;
+    if (m_impl->epollFd < 0)
+    {
+        m_impl->runPostedWork(); // nothing can wait or be watched, but posted work still runs
+        return;
+    }
+    // Round up, so that a wait of less than a millisecond does not spin.
+    const int timeoutMs = maxWaitSeconds <= 0 ? 0 : (int)std::ceil(std::min(maxWaitSeconds, 1000.0) * 1000);
+    epoll_event events[16];
+    const int count = epoll_wait(m_impl->epollFd, events, 16, timeoutMs);
     for (int i = 0; i < count; ++i)
     {
         if (events[i].data.u64 == wakeId)
         {
-            handled = runPostedWork(mode) || handled;
+            m_impl->runPostedWork();
             continue;
         }
         std::shared_ptr<FdCallback> callback;
         {
-            std::lock_guard<std::mutex> lock(mutex);
-            auto found = sources.find(events[i].data.u64);
-            if (found != sources.end())
+            std::lock_guard<std::mutex> lock(m_impl->mutex);
+            auto found = m_impl->sources.find(events[i].data.u64);
+            if (found != m_impl->sources.end())
                 callback = found->second.callback;
         }
         if (callback != nullptr)
-        {
             (*callback)(events[i].events);
-            handled = true;
-        }
     }
-    return handled;
-}
-
-SInt32 RunLoop::run(const std::string& modeName, double seconds, bool returnAfterSourceHandled)
-{
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                             std::chrono::duration<double>(std::max(0.0, seconds)));
-    Mode* mode = nullptr;
-    {
-        std::lock_guard<std::mutex> lock(m_impl->mutex);
-        mode = &m_impl->modeLocked(modeName); // modes are never removed, so the pointer stays valid
-    }
-
-    for (;;)
-    {
-        if (m_impl->stopRequested.exchange(false))
-            return kCFRunLoopRunStopped;
-        {
-            std::lock_guard<std::mutex> lock(m_impl->mutex);
-            if (mode->sourceCount == 0 && mode->work.empty())
-                return kCFRunLoopRunFinished;
-        }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        // Round up, so that a wait of less than a millisecond does not spin.
-        const int timeoutMs = left <= 0 ? 0 : (int)std::min<long long>(left + 1, 1000 * 1000);
-        epoll_event events[16];
-        const int count = epoll_wait(mode->epollFd, events, 16, timeoutMs);
-        if (count < 0 && errno != EINTR)
-            return kCFRunLoopRunFinished;
-        const bool handled = count > 0 && m_impl->dispatch(*mode, events, count);
-        if (m_impl->stopRequested.exchange(false))
-            return kCFRunLoopRunStopped;
-        if (handled && returnAfterSourceHandled)
-            return kCFRunLoopRunHandledSource;
-        if (Clock::now() >= deadline)
-            return kCFRunLoopRunTimedOut;
-    }
-}
-
-void RunLoop::stop()
-{
-    m_impl->stopRequested = true;
-    wakeUp();
-}
-
-void RunLoop::wakeUp()
-{
-    std::lock_guard<std::mutex> lock(m_impl->mutex);
-    for (auto& mode : m_impl->modes)
-        mode.second->signal();
 }
 
 } // namespace platform

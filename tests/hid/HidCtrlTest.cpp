@@ -1,28 +1,31 @@
-// The HID link: its cache table, what it relays to its one client and when, sendData, refusal,
-// tear-down and sends racing removal, over the in-process fake device source.
+// The HID link and the holder under it: which device is taken, the cache table, what is relayed to
+// the one client and when, sendData, tear-down (also from inside a callback and under a sending
+// worker), the device objects' life and failures under it, and the simulated QEL-720, over the
+// fake device source.
 
 #include "HidCtrl.h"
+#include "CFObject.h"
 #include "HIDDeviceList.h"
-#include "HidTestSupport.h"
 #include "HidUtil.h"
-#include "Qel720FakeTransport.h"
+#include "SimulatedQel720.h"
 
 #include <FakeHidSource.h>
+#include <HidTestKit.h>
+#include <RecordingHandler.h>
+#include <ScopedThread.h>
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
-#include <cstdio>
-#include <thread>
+#include <future>
 
-using hidtest::makeReport;
-using hidtest::pumpFor;
-using hidtest::pumpUntil;
 using testsupport::FakeHidSource;
+using testsupport::makeReport;
+using testsupport::pumpFor;
+using testsupport::pumpUntil;
 
 namespace
 {
+long retainCount(CFTypeRef object) { return platform::asObject(object)->retainCount(); }
 
 class HidCtrlTest : public ::testing::Test
 {
@@ -35,11 +38,26 @@ protected:
     void TearDown() override
     {
         ctrl.finalize();
-        hidtest::resetHidGlobals();
+        testsupport::resetHidGlobals();
     }
 
     std::vector<uint8_t> cachedData() const { return std::vector<uint8_t>(ctrl.m_data, ctrl.m_data + 64); }
     bool send(std::vector<uint8_t> report) { return ctrl.sendData(report.data(), report.size()); }
+    // As the update worker sends: from a thread of its own.
+    bool sendFromWorker(const std::vector<uint8_t>& report)
+    {
+        bool sent = false;
+        testsupport::ScopedThread([&] { sent = send(report); }).join();
+        return sent;
+    }
+
+    static platform::HidDeviceDescription device(uint32_t vendor, uint32_t product, uint32_t location)
+    {
+        auto description = FakeHidSource::qel720(location);
+        description.vendorID = vendor;
+        description.productID = product;
+        return description;
+    }
 
     // Leaves something in the cache so that clearing it shows.
     void dirtyCache()
@@ -51,10 +69,33 @@ protected:
     const std::vector<uint8_t> zeros = std::vector<uint8_t>(64, 0);
     FakeHidSource fake;
     HidCtrl ctrl;
-    hidtest::RecordingHandler client;
+    testsupport::RecordingHandler client;
 };
 
-TEST_F(HidCtrlTest, InitializeWaitsKeepingVersionAndLengthOrConnectsSilentlyToAPresentDevice)
+TEST_F(HidCtrlTest, APresentDeviceOfTheLowestMatchingLocationIsTakenSilently)
+{
+    fake.addDevice(device(0x3A91, 0x0A6E, 0x01000000));
+    fake.addDevice(device(0x3A92, 0x0A6D, 0x01050000));
+    const auto high = fake.addDevice(FakeHidSource::qel720(0x01200000, 0x0210));
+    const auto low = fake.addDevice(FakeHidSource::qel720(0x01100000, 0x0123));
+    dirtyCache();
+    EXPECT_EQ(ctrl.initialize(&client, 1), 1);
+    EXPECT_EQ(ctrl.m_bConnected, 1);
+    EXPECT_EQ(ctrl.m_version, 123);
+    EXPECT_EQ(ctrl.m_dataLen, 64u);
+    EXPECT_EQ(cachedData(), zeros);
+    pumpFor(0.2); // the manager's announcements of the present devices are all refused
+    EXPECT_TRUE(client.events.empty());
+
+    const auto report = makeReport({ 0xF1, 0x08, 0x00, 0x00, 0x1D }, 0x3C);
+    EXPECT_TRUE(send(report));
+    auto expected = report;
+    expected.insert(expected.begin(), 0x00); // report ID 0 first
+    EXPECT_EQ(fake.writtenReports(low), std::vector<std::vector<uint8_t>>{ expected });
+    EXPECT_TRUE(fake.writtenReports(high).empty());
+}
+
+TEST_F(HidCtrlTest, WithoutADeviceInitializeWaitsAndTakesOnlyTheRightVendorAndProductLater)
 {
     dirtyCache();
     ctrl.m_version = 7;
@@ -64,43 +105,48 @@ TEST_F(HidCtrlTest, InitializeWaitsKeepingVersionAndLengthOrConnectsSilentlyToAP
     EXPECT_EQ(ctrl.m_dataLen, 33u);
     EXPECT_EQ(cachedData(), zeros);
     EXPECT_FALSE(send(makeReport({ 0xF0 })));
-    ctrl.finalize();
 
-    fake.addDevice(FakeHidSource::qel720(0x01100000, 0x0210));
-    dirtyCache();
-    EXPECT_EQ(ctrl.initialize(&client, 1), 1);
-    EXPECT_EQ(ctrl.m_bConnected, 1);
-    EXPECT_EQ(ctrl.m_version, 210);
-    EXPECT_EQ(ctrl.m_dataLen, 64u);
-    EXPECT_EQ(cachedData(), zeros);
-    pumpFor(0.2); // the manager's announcement of the present device is refused
+    fake.addDevice(device(0x3A91, 0x0A6E, 0x01100000));
+    fake.addDevice(device(0x0000, 0x0A6D, 0x01200000));
+    pumpFor(0.2);
     EXPECT_TRUE(client.events.empty());
-}
-
-TEST_F(HidCtrlTest, RemovalThenReArrivalClearsTheCacheAndRefusesToSendInBetween)
-{
-    const auto first = fake.addDevice(FakeHidSource::qel720(0x01100000, 0x0210));
-    ASSERT_EQ(ctrl.initialize(&client, 1), 1);
-    fake.injectInputReport(first, makeReport({ 0xF0, 0x80 }, 0x42));
-    ASSERT_TRUE(pumpUntil([&] { return client.count("input") == 1; }));
-
-    fake.removeDevice(first);
-    ASSERT_TRUE(pumpUntil([&] { return client.count("removal") == 1; }));
-    EXPECT_EQ(client.last().connected, 0);
-    EXPECT_EQ(client.last().dataLen, 0u);
-    EXPECT_EQ(client.last().data, zeros);
-    EXPECT_EQ(ctrl.m_version, 0);
-    EXPECT_FALSE(send(makeReport({ 0xF0, 0x00 })));
-    EXPECT_TRUE(fake.writtenReports(first).empty());
-
-    const auto second = fake.addDevice(FakeHidSource::qel720(0x01100000, 0x0211));
+    fake.addDevice(FakeHidSource::qel720(0x01300000, 0x0210));
     ASSERT_TRUE(pumpUntil([&] { return client.count("matching") == 1; }));
     EXPECT_EQ(client.last().connected, 1);
     EXPECT_EQ(client.last().dataLen, 0u); // the new device's report buffer starts empty
+    EXPECT_EQ(ctrl.m_version, 210);
+    pumpFor(0.1);
+    EXPECT_EQ(client.events.size(), 1u);
+}
+
+TEST_F(HidCtrlTest, AReplugSeenInOneGoIsRemovalThenArrivalAndADeviceThatCameMeanwhileIsNotTaken)
+{
+    const auto first = fake.addDevice(FakeHidSource::qel720(0x01100000, 0x0210));
+    ASSERT_EQ(ctrl.initialize(&client, 1), 1);
+    const auto meanwhile = fake.addDevice(FakeHidSource::qel720(0x01200000)); // ignored while holding
+    fake.injectInputReport(first, makeReport({ 0xF0, 0x80 }, 0x42));
+    ASSERT_TRUE(pumpUntil([&] { return client.count("input") == 1; }));
+
+    bool sentBetween = true;
+    client.onEvent = [&](const testsupport::RecordingHandler::Event& event)
+    {
+        if (event.kind == "removal")
+            sentBetween = send(makeReport({ 0xF0, 0x00 }));
+    };
+    fake.removeDevice(first); // both reach the manager before it looks
+    const auto second = fake.addDevice(FakeHidSource::qel720(0x01300000, 0x0211));
+    ASSERT_TRUE(pumpUntil([&] { return client.events.size() == 3; }));
+    EXPECT_EQ(client.events[1].kind, "removal");
+    EXPECT_EQ(client.events[1].connected, 0);
+    EXPECT_EQ(client.events[1].dataLen, 0u);
+    EXPECT_EQ(client.events[1].data, zeros);
+    EXPECT_FALSE(sentBetween) << "the holder let go of the device before telling";
+    EXPECT_EQ(client.last().kind, "matching");
+    EXPECT_EQ(client.last().connected, 1);
     EXPECT_EQ(ctrl.m_version, 211);
     EXPECT_TRUE(send(makeReport({ 0xF0, 0x00 })));
     EXPECT_EQ(fake.writtenReports(second).size(), 1u);
-    EXPECT_EQ(client.events.size(), 3u);
+    EXPECT_TRUE(fake.writtenReports(meanwhile).empty());
 }
 
 TEST_F(HidCtrlTest, CacheTakesOnlyRelayedReportsAndOnlyTheirLength)
@@ -110,47 +156,25 @@ TEST_F(HidCtrlTest, CacheTakesOnlyRelayedReportsAndOnlyTheirLength)
     const auto reply = makeReport({ 0xF0, 0x82, 0x20, 0x24, 0x01, 0x15, 0x00, '1', '.', '0', '2' }, 0xAA);
     fake.injectInputReport(key, reply);
     ASSERT_TRUE(pumpUntil([&] { return client.count("input") == 1; }));
-    EXPECT_EQ(client.last().argument, 0);
     EXPECT_EQ(client.last().dataLen, 64u); // copied before the client is called
     EXPECT_EQ(client.last().data, reply);
+
+    fake.injectInputReport(key, makeReport({ 0xF1, 0x80 }, 0x77, 100)); // cut to the 64 bytes there are
+    ASSERT_TRUE(pumpUntil([&] { return client.count("input") == 2; }));
+    EXPECT_EQ(client.last().dataLen, 64u);
+    EXPECT_EQ(client.last().data, makeReport({ 0xF1, 0x80 }, 0x77));
 
     fake.injectInputReport(key, makeReport({ 0x12, 0x80 }, 0x34)); // below F0: not for the link
     fake.injectInputReport(key, makeReport({ 0xF2, 0x85 }, 0xBB, 10));
     fake.injectInputReport(key, {});
-    ASSERT_TRUE(pumpUntil([&] { return client.count("input") == 2; }));
+    ASSERT_TRUE(pumpUntil([&] { return client.count("input") == 3; }));
     pumpFor(0.2);
-    EXPECT_EQ(client.count("input"), 2);
+    EXPECT_EQ(client.count("input"), 3);
     auto expected = makeReport({ 0xF2, 0x85 }, 0xBB, 10);
-    expected.insert(expected.end(), reply.begin() + 10, reply.end());
+    const auto before = makeReport({ 0xF1, 0x80 }, 0x77);
+    expected.insert(expected.end(), before.begin() + 10, before.end());
     EXPECT_EQ(ctrl.m_dataLen, 10u);
     EXPECT_EQ(cachedData(), expected);
-}
-
-TEST_F(HidCtrlTest, RefusedLinkHoldsNothingAndTheActiveOneKeepsWorking)
-{
-    const auto expectRefused = [](int deviceType)
-    {
-        hidtest::RecordingHandler otherClient;
-        HidCtrl refused;
-        EXPECT_EQ(refused.initialize(&otherClient, deviceType), 0) << deviceType;
-        EXPECT_EQ(refused.m_pHandler, nullptr) << deviceType;
-        EXPECT_EQ(refused.m_pHidUtil, nullptr) << deviceType;
-        EXPECT_FALSE(refused.sendData(makeReport({ 0xF0 }).data(), 64)) << deviceType;
-    }; // the refused link is destroyed on return
-    for (int type : { -1, 2, 1000 })
-        expectRefused(type);
-    EXPECT_EQ(HidUtil::m_pinstance, nullptr);
-    EXPECT_EQ(gIOHIDManagerRef, nullptr);
-
-    ASSERT_EQ(ctrl.initialize(&client, 1), 0);
-    const IOHIDManagerRef manager = gIOHIDManagerRef;
-    expectRefused(1);
-    EXPECT_EQ(HidUtil::m_pinstance, ctrl.m_pHidUtil);
-    EXPECT_EQ(gIOHIDManagerRef, manager);
-    const auto key = fake.addDevice(FakeHidSource::qel720(0x01100000));
-    ASSERT_TRUE(pumpUntil([&] { return client.count("matching") == 1; }));
-    EXPECT_TRUE(send(makeReport({ 0xF0 })));
-    EXPECT_EQ(fake.writtenReports(key).size(), 1u);
 }
 
 TEST_F(HidCtrlTest, FinalizeEndsEventsKeepsTheCacheAndCanBeRepeated)
@@ -177,75 +201,25 @@ TEST_F(HidCtrlTest, FinalizeEndsEventsKeepsTheCacheAndCanBeRepeated)
     EXPECT_EQ(fake.writtenReports(next).size(), 1u);
 }
 
-// sendData on a worker thread while the message thread releases and retakes the device: no use
-// of a released device, no torn report, and every success is exactly one report on the wire.
-// Run hid_tests under ThreadSanitizer or AddressSanitizer to see the guard hold.
-TEST_F(HidCtrlTest, WorkerSendsRacingRemovalAndReArrivalNeverUseAReleasedDevice)
+TEST_F(HidCtrlTest, AClientMayFinalizeTheLinkInsideTheMatchingCallback)
 {
-    constexpr int kCycles = 300;
-    // Every byte derives from the first, so a torn or mixed write shows.
-    const auto numbered = [](uint8_t base)
-    {
-        std::vector<uint8_t> report(64);
-        for (size_t i = 0; i < report.size(); ++i)
-            report[i] = i == 0 ? 0xF0 : (uint8_t)(base + i);
-        return report;
-    };
-    std::vector<std::string> keys{ fake.addDevice(FakeHidSource::qel720(0x01100000)) };
-    ASSERT_EQ(ctrl.initialize(&client, 1), 1);
-
-    std::atomic<bool> stop{ false };
-    std::atomic<long> successes{ 0 }, failures{ 0 };
-    std::thread worker(
-        [&]
-        {
-            for (uint32_t sequence = 0; !stop; ++sequence)
-                ++(send(numbered((uint8_t)(sequence * 7))) ? successes : failures);
-        });
-    for (int cycle = 1; cycle <= kCycles; ++cycle)
-    {
-        fake.removeDevice(keys.back());
-        ASSERT_TRUE(pumpUntil([&] { return client.count("removal") == cycle; })) << cycle;
-        keys.push_back(fake.addDevice(FakeHidSource::qel720(0x01100000)));
-        ASSERT_TRUE(pumpUntil([&] { return client.count("matching") == cycle; })) << cycle;
-        const long before = successes; // let a send land on each device
-        for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-             successes == before && std::chrono::steady_clock::now() < end;)
-            std::this_thread::yield();
-    }
-    stop = true;
-    worker.join();
-    ctrl.finalize();
-
-    long written = 0;
-    for (auto& key : keys)
-        for (auto& report : fake.writtenReports(key))
-        {
-            auto expected = numbered(report.size() > 2 ? (uint8_t)(report[2] - 1) : 0);
-            expected.insert(expected.begin(), 0x00); // report ID
-            EXPECT_EQ(report, expected) << "report " << written;
-            ++written;
-        }
-    EXPECT_EQ(written, successes.load());
-    EXPECT_GT(successes.load(), 0);
-    EXPECT_GT(failures.load(), 0);
-    std::printf("%d cycles: %ld reports sent, %ld refused\n", kCycles, successes.load(), failures.load());
+    ASSERT_EQ(ctrl.initialize(&client, 1), 0);
+    client.onEvent = [&](const testsupport::RecordingHandler::Event&) { ctrl.finalize(); };
+    fake.addDevice(FakeHidSource::qel720(0x01100000));
+    fake.addDevice(FakeHidSource::qel720(0x01200000)); // announced in the same go, after the finalize
+    ASSERT_TRUE(pumpUntil([&] { return client.count("matching") == 1; }));
+    pumpFor(0.1);
+    EXPECT_EQ(client.events.size(), 1u);
+    EXPECT_EQ(ctrl.m_pHidUtil, nullptr);
+    EXPECT_EQ(gIOHIDManagerRef, nullptr);
 }
 
-// The simulated QEL-720 behind the fake source; commands go out from a worker thread, as the
-// update worker sends them, and replies arrive on the run-loop thread.
-TEST_F(HidCtrlTest, SimulatedQel720AnswersAWorkerAndCanVanishInsteadOfAnswering)
+TEST_F(HidCtrlTest, SimulatedQel720AnswersAWorkerSpeaksUnaskedAndCanVanishInsteadOfAnswering)
 {
     SimulatedQel720 device;
     device.addFault({ 0x00, 2, SimulatedQel720::FaultKind::Remove });
-    Qel720FakeTransport transport(fake, device);
+    device.attach(fake);
     ASSERT_EQ(ctrl.initialize(&client, 1), 1);
-    const auto sendFromWorker = [this](const std::vector<uint8_t>& report)
-    {
-        bool sent = false;
-        std::thread([&] { sent = send(report); }).join();
-        return sent;
-    };
 
     const auto query = makeReport({ 0xF0, 0x00 });
     ASSERT_TRUE(sendFromWorker(query));
@@ -255,10 +229,93 @@ TEST_F(HidCtrlTest, SimulatedQel720AnswersAWorkerAndCanVanishInsteadOfAnswering)
     ASSERT_EQ(commands.size(), 1u);
     EXPECT_EQ(std::vector<uint8_t>(commands[0].begin(), commands[0].end()), query);
 
+    device.injectReport(SimulatedQel720::Report{ 0xF0, 0x83 });
+    ASSERT_TRUE(pumpUntil([&] { return client.count("input") == 2; }));
+    EXPECT_EQ(client.last().data, makeReport({ 0xF0, 0x83 }));
+
     sendFromWorker(query);
     ASSERT_TRUE(pumpUntil([&] { return client.count("removal") == 1; }));
-    EXPECT_EQ(client.count("input"), 1);
+    EXPECT_EQ(client.count("input"), 2);
     EXPECT_FALSE(sendFromWorker(query));
+}
+
+TEST_F(HidCtrlTest, ARemovedDeviceIsLetGoOnceItsRemovalIsDeliveredAndFailsSendsWhileStillHeld)
+{
+    const auto key = fake.addDevice(FakeHidSource::qel720(0x01100000));
+    ASSERT_EQ(ctrl.initialize(&client, 1), 1);
+    IOHIDDeviceRef device = HIDGetFirstDevice();
+    CFRetain(device); // a sender's reference
+    fake.removeDevice(key);
+    ASSERT_TRUE(pumpUntil([&] { return client.count("removal") == 1; }));
+    EXPECT_EQ(retainCount(device), 2) << "only ours and the device list's should be left";
+    const auto report = makeReport({ 0xF0 });
+    EXPECT_EQ(IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 0, report.data(), 64), kIOReturnNotAttached);
+    EXPECT_EQ(IOHIDDevice_GetVendorID(device), 0x3A91);
+    CFRelease(device);
+}
+
+TEST_F(HidCtrlTest, FinalizingWhileAWorkerSendsKeepsTheDeviceUntilTheSendEnds)
+{
+    const auto key = fake.addDevice(FakeHidSource::qel720(0x01100000));
+    std::promise<void> writing, letGo;
+    fake.setReportHandler(key,
+                          [&, released = letGo.get_future().share()](const uint8_t*, size_t)
+                          {
+                              writing.set_value();
+                              released.wait();
+                              return testsupport::OutputReportOutcome{};
+                          });
+    ASSERT_EQ(ctrl.initialize(&client, 1), 1);
+    pumpFor(0.05); // the manager's announcement, which holds it while waiting, has run
+    // A property of the device lives exactly as long as the device object.
+    CFTypeRef vendor = CFRetain(IOHIDDeviceGetProperty(HIDGetFirstDevice(), CFSTR(kIOHIDVendorIDKey)));
+
+    bool sent = false;
+    testsupport::ScopedThread worker([&] { sent = send(makeReport({ 0xF0, 0x01 })); }, [&] { letGo.set_value(); });
+    writing.get_future().wait_for(std::chrono::seconds(5));
+    ctrl.finalize(); // while the worker is inside the write
+    const long duringTheSend = retainCount(vendor);
+    worker.join();
+    EXPECT_EQ(duringTheSend, 2) << "the device went while the worker was sending on it";
+    EXPECT_TRUE(sent);
+    EXPECT_EQ(retainCount(vendor), 1) << "the sender kept the device after its send";
+    CFRelease(vendor);
+}
+
+TEST_F(HidCtrlTest, ADeviceWhoseNodeCannotBeWatchedIsReportedRemovedRightAway)
+{
+    const auto key = fake.addDevice(FakeHidSource::qel720(0x01100000));
+    fake.setUnwatchable(key);
+    testing::internal::CaptureStderr();
+    const int connected = ctrl.initialize(&client, 1);
+    const bool removed = pumpUntil([&] { return client.count("removal") == 1; });
+    const std::string diagnostics = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(connected, 1);
+    EXPECT_TRUE(removed) << "it could never have reported input or its removal";
+    EXPECT_NE(diagnostics.find("cannot watch"), std::string::npos) << diagnostics;
+}
+
+TEST_F(HidCtrlTest, ANodeThatCannotBeOpenedIsReportedOnceWithTheRuleToInstallAndIsHeardOnceItOpens)
+{
+    auto description = FakeHidSource::qel720(0x01100000);
+    description.nodePath = "/dev/hidraw7";
+    const auto key = fake.addDevice(description);
+    fake.setOpenError(key, "Permission denied");
+    const auto report = makeReport({ 0xF0 });
+    testing::internal::CaptureStderr();
+    const int connected = ctrl.initialize(&client, 1);
+    const bool sent = send(report) || send(report);
+    const std::string diagnostics = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(connected, 1);
+    EXPECT_FALSE(sent);
+    for (auto* part : { "/dev/hidraw7", "Permission denied", "70-qel720.rules" })
+        EXPECT_NE(diagnostics.find(part), std::string::npos) << part << " missing from " << diagnostics;
+    EXPECT_EQ(diagnostics.find("/dev/hidraw7"), diagnostics.rfind("/dev/hidraw7")) << "reported more than once";
+
+    fake.setOpenError(key, "");
+    EXPECT_TRUE(send(report));
+    fake.injectInputReport(key, makeReport({ 0xF0, 0x80 }));
+    EXPECT_TRUE(pumpUntil([&] { return client.count("input") == 1; }));
 }
 
 } // namespace

@@ -1,27 +1,46 @@
-// The HID layer over the real Linux backend: emulated devices behind real hidraw nodes
-// (umockdev). This binary runs under umockdev-wrapper.
+// The HID layer over the real Linux backend, to emulated devices behind real hidraw nodes
+// (umockdev): what only the device tree, real nodes and udev show. This binary runs under
+// umockdev-wrapper.
 
+#include "HIDDeviceList.h"
 #include "HidCtrl.h"
-#include "HidTestSupport.h"
-#include "Qel720UmockdevTransport.h"
+#include "SimulatedQel720.h"
 
+#include <HidTestKit.h>
+#include <RecordingHandler.h>
+#include <ScopedThread.h>
 #include <UmockdevHidTestbed.h>
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <thread>
+#include <map>
 
-using hidtest::makeReport;
-using hidtest::pumpFor;
-using hidtest::pumpUntil;
+using testsupport::makeReport;
+using testsupport::pumpUntil;
 using testsupport::UmockdevHidTestbed;
 
 namespace
 {
 
-// One testbed for the suite: it must exist before the first udev monitor.
+// One testbed for the process: it must exist before the first udev monitor.
 UmockdevHidTestbed* testbed = nullptr;
+
+UmockdevHidTestbed::DeviceSpec at(int bus, std::vector<int> ports, uint16_t bcdDevice = 0x0100)
+{
+    UmockdevHidTestbed::DeviceSpec spec;
+    spec.busNumber = bus;
+    spec.portPath = std::move(ports);
+    spec.bcdDevice = bcdDevice;
+    return spec;
+}
+
+std::vector<long> listedLocations()
+{
+    std::vector<long> locations;
+    for (IOHIDDeviceRef device = HIDGetFirstDevice(); device != nullptr; device = HIDGetNextDevice(device))
+        locations.push_back(IOHIDDevice_GetLocationID(device));
+    return locations;
+}
 
 class HidUmockdevTest : public ::testing::Test
 {
@@ -30,11 +49,6 @@ protected:
     {
         if (testbed == nullptr && UmockdevHidTestbed::available())
             testbed = new UmockdevHidTestbed();
-    }
-    static void TearDownTestSuite()
-    {
-        delete testbed;
-        testbed = nullptr;
     }
 
     void SetUp() override
@@ -46,156 +60,109 @@ protected:
     void TearDown() override
     {
         ctrl.finalize();
-        hidtest::resetHidGlobals();
+        testsupport::resetHidGlobals();
         for (auto id : added)
             testbed->removeDevice(id);
     }
 
-    // Adds an emulated device; the test fails if the testbed cannot make it.
-    UmockdevHidTestbed::DeviceId add(uint16_t vendor, uint16_t product, std::vector<int> portPath,
-                                     uint16_t bcd = 0x0100)
+    UmockdevHidTestbed::DeviceId add(const UmockdevHidTestbed::DeviceSpec& spec)
     {
-        UmockdevHidTestbed::DeviceSpec spec;
-        spec.vendorID = vendor;
-        spec.productID = product;
-        spec.bcdDevice = bcd;
-        spec.portPath = std::move(portPath);
-        const auto id = testbed->addDevice(spec);
-        EXPECT_NE(id, 0);
-        if (id != 0)
-            added.push_back(id);
-        return id;
-    }
-
-    // Which device receives what the link sends.
-    bool receives(UmockdevHidTestbed::DeviceId id, std::vector<uint8_t> report)
-    {
-        std::vector<uint8_t> written, expected{ 0x00 };
-        expected.insert(expected.end(), report.begin(), report.end());
-        return ctrl.sendData(report.data(), report.size()) && testbed->readHostWrite(id, written, 1000) &&
-               written == expected;
+        added.push_back(testbed->addDevice(spec));
+        EXPECT_NE(added.back(), 0);
+        return added.back();
     }
 
     std::vector<UmockdevHidTestbed::DeviceId> added;
     HidCtrl ctrl;
-    hidtest::RecordingHandler client;
+    testsupport::RecordingHandler client;
 };
 
-TEST_F(HidUmockdevTest, WrongVendorOrProductIsNeverTakenAndTheLowestMatchingLocationIs)
+TEST_F(HidUmockdevTest, DevicesReadTheirIdsVersionUsageAndLocationFromTheDeviceTree)
 {
-    add(0x3A92, 0x0A6D, { 1 });
-    add(0x3A91, 0x0A6E, { 2 });
-    EXPECT_EQ(ctrl.initialize(&client, 1), 0);
-    add(0x1234, 0x0A6D, { 3 });
-    add(0x3A91, 0x0001, { 4 });
-    pumpFor(0.5);
-    EXPECT_TRUE(client.events.empty());
-    ctrl.finalize();
+    struct Case
+    {
+        const char* name;
+        UmockdevHidTestbed::DeviceSpec spec;
+        long location;            // 0: the path does not fit, so the bus and the device's address
+        std::vector<long> expect; // vendor, product, version
+    };
+    const std::vector<long> qel{ 0x3A91, 0x0A6D, 0x0100 };
+    std::vector<Case> cases{
+        { "on a root port", at(1, { 1 }), 0x01100000, qel },
+        { "behind a hub on another bus", at(3, { 2, 4 }, 0x0210), 0x03240000, { 0x3A91, 0x0A6D, 0x0210 } },
+        { "a keyboard", at(1, { 5 }), 0x01500000, { 0x046D, 0xC31C, 0x0100 } },
+        { "on port 17 of a hub on root port 20", at(1, { 20, 17 }), 0x01F14F11, qel },
+        { "seven levels deep", at(1, { 1, 2, 3, 4, 5, 6, 7 }), 0, qel },
+    };
+    cases[2].spec.vendorID = 0x046D;
+    cases[2].spec.productID = 0xC31C;
+    cases[2].spec.usagePage = 1;
+    cases[2].spec.usage = 6;
+    for (auto& c : cases)
+        if (const auto id = add(c.spec); c.location == 0)
+            c.location = 0x01F00000 | id;
 
-    const auto later = add(0x3A91, 0x0A6D, { 3, 1 });
-    const auto first = add(0x3A91, 0x0A6D, { 2, 4 });
-    ASSERT_EQ(ctrl.initialize(&client, 1), 1); // the wrong ones sit at lower locations
-    EXPECT_TRUE(receives(first, makeReport({ 0xF0, 0x00 }, 0x11)));
-    std::vector<uint8_t> none;
-    EXPECT_FALSE(testbed->readHostWrite(later, none, 200));
+    ASSERT_TRUE(HIDBuildDeviceList(0, 0));
+    std::map<long, std::vector<long>> listed;
+    for (IOHIDDeviceRef device = HIDGetFirstDevice(); device != nullptr; device = HIDGetNextDevice(device))
+        listed[IOHIDDevice_GetLocationID(device)] = { IOHIDDevice_GetVendorID(device), IOHIDDevice_GetProductID(device),
+                                                      IOHIDDevice_GetVersionNumber(device) };
+    EXPECT_EQ(listed.size(), cases.size());
+    for (auto& c : cases)
+        EXPECT_EQ(listed[c.location], c.expect) << c.name << std::hex << " at 0x" << c.location;
+
+    // Usage page and usage come from each device's report descriptor.
+    ASSERT_TRUE(HIDBuildDeviceList(1, 6));
+    EXPECT_EQ(listedLocations(), std::vector<long>{ 0x01500000 });
+    ASSERT_TRUE(HIDBuildDeviceList(0xFF00, 1));
+    EXPECT_EQ(listedLocations().size(), cases.size() - 1);
 }
 
-TEST_F(HidUmockdevTest, ArrivalRemovalAndReArrivalReachTheHandler)
+TEST_F(HidUmockdevTest, ReportsCrossTheNodeWholeAndByteForByteWithReportIdZeroFirst)
 {
-    ASSERT_EQ(ctrl.initialize(&client, 1), 0);
-    const auto id = add(0x3A91, 0x0A6D, { 1 }, 0x0210);
-    ASSERT_TRUE(pumpUntil([&] { return client.count("matching") == 1; }));
-    EXPECT_EQ(client.last().connected, 1);
-    EXPECT_EQ(ctrl.m_version, 210);
-
-    testbed->removeDevice(id);
-    added.clear();
-    ASSERT_TRUE(pumpUntil([&] { return client.count("removal") == 1; }));
-    EXPECT_EQ(client.last().connected, 0);
-    pumpFor(0.2);
-    EXPECT_EQ(client.events.size(), 2u);
-
-    const auto again = add(0x3A91, 0x0A6D, { 1 });
-    ASSERT_TRUE(pumpUntil([&] { return client.count("matching") == 2; }));
-    EXPECT_TRUE(receives(again, makeReport({ 0xF0, 0x01 })));
-}
-
-TEST_F(HidUmockdevTest, SixtyFourByteExchangeByteForByte)
-{
-    const auto id = add(0x3A91, 0x0A6D, { 1 });
+    const auto id = add({});
     ASSERT_EQ(ctrl.initialize(&client, 1), 1);
-    std::vector<uint8_t> command(64), reply(64);
+    std::vector<uint8_t> command(64), reply(64), written;
     for (size_t i = 0; i < 64; ++i)
     {
-        command[i] = (uint8_t)(0xF3 - i * 5);
+        command[i] = (uint8_t)(0xF3 - i * 5); // every byte value a byte stream could mangle, 0x0A and 0x0D too
         reply[i] = (uint8_t)(0xF3 + i * 3);
     }
-    EXPECT_TRUE(receives(id, command));
+    EXPECT_TRUE(ctrl.sendData(command.data(), command.size()));
+    EXPECT_TRUE(testbed->readHostWrite(id, written, 1000));
+    command.insert(command.begin(), 0x00);
+    EXPECT_EQ(written, command);
 
-    ASSERT_TRUE(testbed->writeInputReport(id, reply));
-    ASSERT_TRUE(pumpUntil([&] { return client.count("input") == 1; }));
-    EXPECT_EQ(client.last().dataLen, 64u);
-    EXPECT_EQ(client.last().data, reply);
-
-    ASSERT_TRUE(testbed->writeInputReport(id, makeReport({ 0x42, 0x80 })));
-    pumpFor(0.2);
-    EXPECT_EQ(client.count("input"), 1);
+    testbed->writeInputReport(id, reply);
+    EXPECT_TRUE(pumpUntil([&] { return client.count("input") == 1; }));
+    EXPECT_EQ(ctrl.m_dataLen, 64u);
+    EXPECT_EQ(std::vector<uint8_t>(ctrl.m_data, ctrl.m_data + 64), reply);
 }
 
-TEST_F(HidUmockdevTest, RemovalInTheMiddleOfAnExchange)
+TEST_F(HidUmockdevTest, UdevPlugUnplugAndReplugReachTheClientAndTheSimulatedDeviceAnswersAWorker)
 {
-    const auto id = add(0x3A91, 0x0A6D, { 1 });
-    ASSERT_EQ(ctrl.initialize(&client, 1), 1);
-    std::atomic<int> answered{ 0 };
-    testbed->setReportHandler(id,
-                              [&](const uint8_t*, size_t)
-                              {
-                                  testsupport::OutputReportOutcome outcome;
-                                  outcome.removeDevice =
-                                      ++answered == 3; // vanish on the third command, without a reply
-                                  if (!outcome.removeDevice)
-                                      outcome.reply = std::array<uint8_t, 64>{ 0xF0, 0x80 };
-                                  return outcome;
-                              });
-
-    std::atomic<bool> stop{ false };
-    std::atomic<int> sent{ 0 }, refused{ 0 };
-    std::thread worker(
-        [&]
-        {
-            for (auto report = makeReport({ 0xF0, 0x00 }); !stop;
-                 std::this_thread::sleep_for(std::chrono::milliseconds(5)))
-                ++(ctrl.sendData(report.data(), report.size()) ? sent : refused);
-        });
-    const bool removed = pumpUntil([&] { return client.count("removal") == 1; }, 5.0);
-    pumpFor(0.2);
-    stop = true;
-    worker.join();
-    added.clear(); // the testbed has removed it
-
-    ASSERT_TRUE(removed);
-    EXPECT_EQ(client.count("removal"), 1);
-    EXPECT_EQ(ctrl.m_bConnected, 0);
-    EXPECT_GE(sent.load(), 3);
-    EXPECT_GT(refused.load(), 0);
-}
-
-TEST_F(HidUmockdevTest, SimulatedQel720AnswersTheModeQuerySentFromAWorker)
-{
+    ASSERT_EQ(ctrl.initialize(&client, 1), 0);
     SimulatedQel720 device;
-    Qel720UmockdevTransport transport(*testbed, device);
-    ASSERT_NE(transport.id(), 0);
-    added.push_back(transport.id());
-    ASSERT_EQ(ctrl.initialize(&client, 1), 1);
+    const auto id = device.attach(*testbed);
+    ASSERT_NE(id, 0);
+    added.push_back(id);
+    EXPECT_TRUE(pumpUntil([&] { return client.count("matching") == 1; }));
 
     bool sent = false;
-    std::thread([&] { sent = ctrl.sendData(makeReport({ 0xF0, 0x00 }).data(), 64); }).join();
-    ASSERT_TRUE(sent);
-    ASSERT_TRUE(pumpUntil([&] { return client.count("input") == 1; }));
+    testsupport::ScopedThread([&] { sent = ctrl.sendData(makeReport({ 0xF0, 0x00 }).data(), 64); }).join();
+    EXPECT_TRUE(sent);
+    EXPECT_TRUE(pumpUntil([&] { return client.count("input") == 1; }));
     EXPECT_EQ(client.last().data, makeReport({ 0xF0, 0x80 }));
-    const auto commands = device.commands();
-    ASSERT_EQ(commands.size(), 1u);
-    EXPECT_EQ(commands[0][1], 0x00);
+    device.injectReport(SimulatedQel720::Report{ 0xF0, 0x84 });
+    EXPECT_TRUE(pumpUntil([&] { return client.count("input") == 2; }));
+    EXPECT_EQ(client.last().data, makeReport({ 0xF0, 0x84 }));
+
+    testbed->removeDevice(id);
+    EXPECT_TRUE(pumpUntil([&] { return client.count("removal") == 1; }));
+    EXPECT_EQ(ctrl.m_bConnected, 0);
+    add({});
+    EXPECT_TRUE(pumpUntil([&] { return client.count("matching") == 2; }));
+    EXPECT_EQ(client.events.size(), 5u);
 }
 
 } // namespace

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-TEST(PrimaryUsage, IsTheUsageJustBeforeTheFirstCollectionAndSafeOnBadDescriptors)
+TEST(PrimaryUsage, IsTheLastUsageBeforeTheFirstCollectionOnThePageInForceThereAndSafeOnBadDescriptors)
 {
     struct Case
     {
@@ -23,6 +23,12 @@ TEST(PrimaryUsage, IsTheUsageJustBeforeTheFirstCollectionAndSafeOnBadDescriptors
           { 0x05, 0x01, 0x09, 0x06, 0xA1, 0x01, 0x05, 0x0C, 0x09, 0x01, 0xA1, 0x01 },
           true,
           0x01,
+          0x06 },
+        { "page given after the usage", { 0x09, 0x01, 0x06, 0x00, 0xFF, 0xA1, 0x01 }, true, 0xFF00, 0x01 },
+        { "page changed between the usage and the collection",
+          { 0x05, 0x01, 0x09, 0x06, 0x05, 0x0C, 0xA1, 0x01 },
+          true,
+          0x0C,
           0x06 },
         { "four-byte usage carries its page",
           { 0x05, 0x01, 0x0B, 0x01, 0x00, 0x0C, 0x00, 0xA1, 0x01 },

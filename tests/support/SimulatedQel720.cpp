@@ -1,5 +1,7 @@
 #include "SimulatedQel720.h"
 
+#include <FakeHidSource.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -15,6 +17,43 @@ constexpr std::uint8_t kAccepted = 0x80, kRejected = 0x81, kVersion = 0x82, kBus
 } // namespace
 
 SimulatedQel720::SimulatedQel720() = default;
+
+testsupport::OutputReportHandler SimulatedQel720::handler()
+{
+    return [this](const std::uint8_t* report, std::size_t length) { return handleOutputReport(report, length); };
+}
+
+std::string SimulatedQel720::attach(testsupport::FakeHidSource& source, std::uint32_t locationID,
+                                    std::uint32_t versionNumber)
+{
+    const std::string key = source.addDevice(testsupport::FakeHidSource::qel720(locationID, versionNumber));
+    source.setReportHandler(key, handler());
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_inject = [&source, key](const Report& report)
+    { source.injectInputReport(key, std::vector<std::uint8_t>(report.begin(), report.end())); };
+    return key;
+}
+
+testsupport::UmockdevHidTestbed::DeviceId
+SimulatedQel720::attach(testsupport::UmockdevHidTestbed& testbed,
+                        const testsupport::UmockdevHidTestbed::DeviceSpec& spec)
+{
+    const auto id = testbed.addDevice(spec);
+    if (id == 0)
+        return id;
+    testbed.setReportHandler(id, handler());
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_inject = [&testbed, id](const Report& report)
+    { testbed.writeInputReport(id, std::vector<std::uint8_t>(report.begin(), report.end())); };
+    return id;
+}
+
+void SimulatedQel720::injectReport(const Report& report)
+{
+    // Outside the lock: the transport may be running this simulation meanwhile.
+    if (const auto inject = withLock([&] { return m_inject; }))
+        inject(report);
+}
 
 SimulatedQel720::Outcome SimulatedQel720::handleOutputReport(const std::uint8_t* data, std::size_t length)
 {
@@ -138,50 +177,20 @@ void SimulatedQel720::setVersion(std::uint32_t dateWord, const char* fourCharact
 
 void SimulatedQel720::setVersionBytes(std::uint32_t dateWord, const std::uint8_t* fourBytes)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_dateWord = dateWord;
-    std::memcpy(m_version, fourBytes, 4);
-}
-
-void SimulatedQel720::setBusyPolls(int count)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_busyPolls = count;
-}
-
-void SimulatedQel720::addFault(const Fault& fault)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_faults.push_back(fault);
-}
-
-std::vector<SimulatedQel720::Report> SimulatedQel720::commands() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_commands;
+    withLock(
+        [&]
+        {
+            m_dateWord = dateWord;
+            std::memcpy(m_version, fourBytes, 4);
+        });
 }
 
 std::vector<std::uint8_t> SimulatedQel720::flash(std::uint8_t targetId) const
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    auto it = m_flash.find(targetId);
-    return it != m_flash.end() ? it->second : std::vector<std::uint8_t>(kFlashSize, 0xFF);
-}
-
-bool SimulatedQel720::finished() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_finished;
-}
-
-int SimulatedQel720::blocksWritten() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_blocksWritten;
-}
-
-SimulatedQel720::Report SimulatedQel720::lastPrepare() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_lastPrepare;
+    return withLock(
+        [&]
+        {
+            auto it = m_flash.find(targetId);
+            return it != m_flash.end() ? it->second : std::vector<std::uint8_t>(kFlashSize, 0xFF);
+        });
 }

@@ -1,34 +1,41 @@
 #pragma once
 
+#include <OutputReportOutcome.h>
+#include <UmockdevHidTestbed.h>
+
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <vector>
 
-// The protocol side of a simulated QEL-720, without any transport: it takes each output report
-// the host sends and says what the device answers. It keeps what it received as a flash image per
-// target id, and can be told to misbehave at a chosen command. A transport (fake source or
-// umockdev node) feeds it and delivers its replies. Thread-safe: transports call it from their own
-// threads while tests read its state.
 namespace testsupport
 {
 class FakeHidSource;
-class UmockdevHidTestbed;
-} // namespace testsupport
+}
 
+// A simulated QEL-720. Its protocol side takes each output report the host sends and says what
+// the device answers; it keeps what it received as a flash image per target id, and can be told
+// to misbehave at a chosen command. attach() puts it behind a device of the in-process fake source
+// or behind an emulated hidraw node of the umockdev testbed, which feed it the host's reports and
+// deliver its replies (or make the device disappear when it says so):
+//
+//   SimulatedQel720 device;
+//   std::string key = device.attach(source);  // source.removeDevice(key) unplugs it
+//   int id = device.attach(testbed);          // testbed.removeDevice(id) unplugs it
+//
+// Threading: thread-safe. The fake source runs it on the sending thread, inside
+// IOHIDDeviceSetReport; the testbed on its responder thread; tests read its state from theirs.
+// Ownership: the device must outlive the source or testbed it is attached to (or its removal
+// there); it owns neither.
 class SimulatedQel720
 {
 public:
     using Report = std::array<std::uint8_t, 64>;
-
-    struct Outcome
-    {
-        std::optional<Report> reply; // what the device sends back, if anything
-        bool removeDevice = false;   // the transport should make the device disappear now
-    };
+    // reply: what the device sends back, if anything; removeDevice: it disappears after that.
+    using Outcome = testsupport::OutputReportOutcome;
 
     enum class FaultKind
     {
@@ -50,8 +57,14 @@ public:
 
     SimulatedQel720();
 
-    std::string attach(testsupport::FakeHidSource& source, std::uint32_t locationID = 0x01100000);
-    int attach(testsupport::UmockdevHidTestbed& testbed);
+    // Adds a QEL-720 answered by this simulation to the fake source; returns its key.
+    std::string attach(testsupport::FakeHidSource& source, std::uint32_t locationID = 0x01100000,
+                       std::uint32_t versionNumber = 0x0100);
+    // Adds it behind an emulated hidraw node; returns the testbed's id (0 when it cannot be made).
+    testsupport::UmockdevHidTestbed::DeviceId attach(testsupport::UmockdevHidTestbed& testbed,
+                                                     const testsupport::UmockdevHidTestbed::DeviceSpec& spec = {});
+    // Sends an input report the host did not ask for, through the transport last attached to.
+    void injectReport(const Report& report);
 
     // Called by the transport with each output report (report ID already stripped).
     Outcome handleOutputReport(const std::uint8_t* data, std::size_t length);
@@ -59,15 +72,34 @@ public:
     // Set-up, before or during a test.
     void setVersion(std::uint32_t dateWord, const char* fourCharacters);
     void setVersionBytes(std::uint32_t dateWord, const std::uint8_t* fourBytes);
-    void setBusyPolls(int count); // busy replies before each block reports done
-    void addFault(const Fault& fault);
+    // Busy replies before each block reports done.
+    void setBusyPolls(int count)
+    {
+        withLock([&] { m_busyPolls = count; });
+    }
+    void addFault(const Fault& fault)
+    {
+        withLock([&] { m_faults.push_back(fault); });
+    }
 
     // What the device saw.
-    std::vector<Report> commands() const;
+    std::vector<Report> commands() const
+    {
+        return withLock([&] { return m_commands; });
+    }
     std::vector<std::uint8_t> flash(std::uint8_t targetId) const; // kFlashSize bytes, 0xFF where never written
-    bool finished() const;
-    int blocksWritten() const;
-    Report lastPrepare() const;
+    bool finished() const
+    {
+        return withLock([&] { return m_finished; });
+    }
+    int blocksWritten() const
+    {
+        return withLock([&] { return m_blocksWritten; });
+    }
+    Report lastPrepare() const
+    {
+        return withLock([&] { return m_lastPrepare; });
+    }
 
 private:
     Outcome answer(const Report& command);
@@ -77,7 +109,16 @@ private:
     Outcome onStatusPoll(const Report& command);
     std::optional<Fault> faultFor(const Report& command);
 
+    testsupport::OutputReportHandler handler();
+    template <typename Action>
+    auto withLock(Action action) const -> decltype(action())
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return action();
+    }
+
     mutable std::mutex m_mutex;
+    std::function<void(const Report&)> m_inject;
     std::vector<Report> m_commands;
     std::map<std::uint8_t, int> m_commandCounts;
     std::vector<Fault> m_faults;

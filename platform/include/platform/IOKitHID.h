@@ -4,14 +4,16 @@
 // signatures, backed on Linux by libudev (enumeration, hot-plug) and hidraw (reports).
 //
 // Threading: a manager and its devices are used from the thread whose run loop they are
-// scheduled on; every callback (matching, removal, input report) runs there, from
-// CFRunLoopRunInMode in the scheduled mode. IOHIDDeviceSetReport is the exception: it may be
-// called from any thread.
+// scheduled on; every callback (matching, removal, input report) is posted to that run loop and
+// runs there, so a callback may release the manager. IOHIDDeviceSetReport is the exception: it
+// may be called from any thread. Only kCFRunLoopDefaultMode exists; the mode arguments are not
+// looked at.
 //
 // Ownership: IOHIDManagerCreate returns an owned manager; IOHIDManagerCopyDevices an owned set.
-// A device belongs to the manager that found it. After its removal the device object stays
-// valid (every call on it fails cleanly) until that manager is released, so a thread that still
-// holds the bare reference may call IOHIDDeviceSetReport on it safely.
+// A device belongs to the manager that found it, which lets go of it once its removal callback
+// has run (or at once when it is not scheduled). A removed device stays a valid object, on which
+// every call fails cleanly, for as long as anyone retains it: a thread that sends on it retains
+// it for the send.
 
 #include "CoreFoundation.h"
 
@@ -24,13 +26,10 @@ enum : IOReturn
 {
     kIOReturnSuccess = 0,
     kIOReturnError = (IOReturn)0xe00002bc,
-    kIOReturnNoMemory = (IOReturn)0xe00002bd,
-    kIOReturnNoDevice = (IOReturn)0xe00002c0,
     kIOReturnBadArgument = (IOReturn)0xe00002c2,
     kIOReturnUnsupported = (IOReturn)0xe00002c7,
     kIOReturnIOError = (IOReturn)0xe00002ca,
     kIOReturnNotOpen = (IOReturn)0xe00002cd,
-    kIOReturnNotPermitted = (IOReturn)0xe00002e2,
     kIOReturnNotAttached = (IOReturn)0xe00002d9
 };
 
@@ -42,14 +41,12 @@ enum : IOOptionBits
 enum IOHIDReportType
 {
     kIOHIDReportTypeInput = 0,
-    kIOHIDReportTypeOutput,
-    kIOHIDReportTypeFeature,
-    kIOHIDReportTypeCount
+    kIOHIDReportTypeOutput = 1
 };
 
 // Device property keys, for CFSTR(kIOHIDVendorIDKey) and friends. Every one is a CFNumber
-// (kCFNumberSInt32Type). LocationID: USB bus number in the top byte, then one nibble per port of
-// the port path from the root, so devices sort by where they are plugged.
+// (kCFNumberSInt32Type). LocationID: the USB bus number in the top byte, then the port path from
+// the root, so that devices sort by where they are plugged; no two present devices share one.
 #define kIOHIDVendorIDKey "VendorID"
 #define kIOHIDProductIDKey "ProductID"
 #define kIOHIDVersionNumberKey "VersionNumber"
@@ -63,16 +60,12 @@ typedef void (*IOHIDDeviceCallback)(void* context, IOReturn result, void* sender
 typedef void (*IOHIDReportCallback)(void* context, IOReturn result, void* sender, IOHIDReportType type,
                                     uint32_t reportID, uint8_t* report, CFIndex reportLength);
 
-CFTypeID IOHIDManagerGetTypeID();
-CFTypeID IOHIDDeviceGetTypeID();
-
 // ---- Manager
 IOHIDManagerRef IOHIDManagerCreate(CFAllocatorRef allocator, IOOptionBits options);
 // Null, or an array holding an empty dictionary, matches every HID device. A dictionary matches
 // a device when each of its keys equals the device's property; a device matches the array when
 // any dictionary matches. The manager copies what it needs; the caller keeps its array.
 void IOHIDManagerSetDeviceMatchingMultiple(IOHIDManagerRef manager, CFArrayRef multiple);
-void IOHIDManagerSetDeviceMatching(IOHIDManagerRef manager, CFDictionaryRef matching);
 // Starts watching for hot-plug, then enumerates. kIOReturnSuccess, or kIOReturnError when the
 // system's device database cannot be reached.
 IOReturn IOHIDManagerOpen(IOHIDManagerRef manager, IOOptionBits options);
@@ -80,16 +73,17 @@ IOReturn IOHIDManagerOpen(IOHIDManagerRef manager, IOOptionBits options);
 // A new set of the matching devices present now (caller releases it), or null when there is none.
 CFSetRef IOHIDManagerCopyDevices(IOHIDManagerRef manager);
 // Called for every matching device present when the manager is scheduled (or the callback is
-// registered while scheduled) and for every later arrival. Null unregisters.
+// registered while scheduled) and for every later arrival, after the removals reported before
+// it. Null unregisters.
 void IOHIDManagerRegisterDeviceMatchingCallback(IOHIDManagerRef manager, IOHIDDeviceCallback callback, void* context);
 void IOHIDManagerScheduleWithRunLoop(IOHIDManagerRef manager, CFRunLoopRef runLoop, CFStringRef runLoopMode);
-void IOHIDManagerUnscheduleFromRunLoop(IOHIDManagerRef manager, CFRunLoopRef runLoop, CFStringRef runLoopMode);
 
 // ---- Device
 // The property (not owned by the caller), or null.
 CFTypeRef IOHIDDeviceGetProperty(IOHIDDeviceRef device, CFStringRef key);
 // Called once, when the device goes (udev "remove", or an error or hang-up on its node), while
-// the device is scheduled. Null unregisters.
+// the device is scheduled. A device whose node the run loop cannot watch would never report
+// input or removal: it is treated as removed at once. Null unregisters.
 void IOHIDDeviceRegisterRemovalCallback(IOHIDDeviceRef device, IOHIDCallback callback, void* context);
 // Each input report is copied into `report` (at most reportLength bytes) and the callback is
 // called with the copied length. Null unregisters. The buffer must outlive the registration.
@@ -98,9 +92,9 @@ void IOHIDDeviceRegisterInputReportCallback(IOHIDDeviceRef device, uint8_t* repo
 // Opens the device's node if needed; a node that cannot be opened is reported once on stderr.
 void IOHIDDeviceScheduleWithRunLoop(IOHIDDeviceRef device, CFRunLoopRef runLoop, CFStringRef runLoopMode);
 void IOHIDDeviceUnscheduleFromRunLoop(IOHIDDeviceRef device, CFRunLoopRef runLoop, CFStringRef runLoopMode);
-// Synchronous; any thread. Output reports only: report ID 0 is sent as a 0x00 byte followed by
-// the data; another ID is expected as the data's first byte. kIOReturnSuccess once the whole
-// report was written; kIOReturnNotAttached after removal; kIOReturnNotOpen when the node cannot
-// be opened; kIOReturnIOError when the write failed.
+// Synchronous; any thread. Output reports with report ID 0 only (anything else:
+// kIOReturnUnsupported), sent as a 0x00 byte followed by the data. kIOReturnSuccess once the
+// whole report was written; kIOReturnNotAttached after removal; kIOReturnNotOpen when the node
+// cannot be opened; kIOReturnIOError when the write failed.
 IOReturn IOHIDDeviceSetReport(IOHIDDeviceRef device, IOHIDReportType reportType, CFIndex reportID,
                               const uint8_t* report, CFIndex reportLength);

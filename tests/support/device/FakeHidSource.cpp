@@ -1,6 +1,5 @@
 #include "FakeHidSource.h"
 
-#include <algorithm>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -12,30 +11,63 @@ namespace testsupport
 
 namespace
 {
-// A counting eventfd: readable while the count is above zero.
-class Signal
+using Event = platform::HidDeviceSource::Event;
+
+// Items waiting for a reader on a run loop: the descriptor is readable while any wait (and, once
+// closed, for good). Any thread.
+template <typename Item>
+class Queue
 {
 public:
-    Signal() : m_fd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK | EFD_SEMAPHORE)) {}
-    ~Signal() { close(m_fd); }
+    ~Queue() { ::close(m_fd); }
     int fd() const { return m_fd; }
-    void raise() const
+    void push(Item item)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_closed)
+            return;
+        m_items.push_back(std::move(item));
+        signal();
+    }
+    bool pop(Item& item)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_items.empty())
+            return false;
+        item = std::move(m_items.front());
+        m_items.pop_front();
+        uint64_t one;
+        [[maybe_unused]] auto done = read(m_fd, &one, sizeof one);
+        return true;
+    }
+    void close()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_closed)
+            signal();
+        m_closed = true;
+    }
+    bool closed()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_closed;
+    }
+
+private:
+    void signal()
     {
         const uint64_t one = 1;
         [[maybe_unused]] auto done = write(m_fd, &one, sizeof one);
     }
-    void lower() const
-    {
-        uint64_t value;
-        [[maybe_unused]] auto done = read(m_fd, &value, sizeof value);
-    }
 
-private:
-    const int m_fd;
+    const int m_fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK | EFD_SEMAPHORE);
+    std::mutex m_mutex;
+    std::deque<Item> m_items;
+    bool m_closed = false;
 };
 
+using Inbox = Queue<Event>; // one manager's hot-plug events
 class FakeConnection;
-class FakeView;
 } // namespace
 
 struct FakeHidSource::Bus : std::enable_shared_from_this<FakeHidSource::Bus>
@@ -43,98 +75,79 @@ struct FakeHidSource::Bus : std::enable_shared_from_this<FakeHidSource::Bus>
     struct Device
     {
         platform::HidDeviceDescription description;
-        bool writeFails = false;
+        bool unwatchable = false;
         std::string openError;
         OutputReportHandler handler;
         std::vector<std::weak_ptr<FakeConnection>> connections;
     };
 
-    std::shared_ptr<platform::HidConnection> open(const std::string& key, std::string& error);
     platform::HidConnection::WriteResult write(const std::string& key, const uint8_t* bytes, size_t length);
-    void post(const platform::HidDeviceSource::Event& event);
     std::vector<std::shared_ptr<FakeConnection>> connectionsOf(const std::string& key);
+    void post(const Event& event);
     void remove(const std::string& key);
+    template <typename Change>
+    void change(const std::string& key, Change change)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        auto found = devices.find(key);
+        if (found != devices.end())
+            change(found->second);
+    }
 
     mutable std::mutex mutex;
     std::map<std::string, Device> devices;
     std::map<std::string, std::vector<std::vector<uint8_t>>> written; // kept after removal
-    std::vector<std::weak_ptr<FakeView>> views;
-    WriteObserver observer;
+    std::shared_ptr<Inbox> inbox;                                     // the newest manager's
+
+    bool startFails = false;
     int nextKey = 1;
 };
 
 namespace
 {
+// One open node: its input reports, then its hang-up.
 class FakeConnection : public platform::HidConnection
 {
 public:
-    FakeConnection(std::weak_ptr<FakeHidSource::Bus> bus, std::string key)
+    FakeConnection(std::weak_ptr<FakeHidSource::Bus> bus, std::string key, bool unwatchable)
         : m_bus(std::move(bus)),
-          m_key(std::move(key))
+          m_key(std::move(key)),
+          m_unwatchable(unwatchable)
     {
     }
-
-    int eventFd() const override { return m_signal.fd(); }
-
+    int eventFd() const override { return m_unwatchable ? -1 : reports.fd(); }
     ReadResult read(std::vector<uint8_t>& report) override
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (!m_reports.empty())
-        {
-            report = std::move(m_reports.front());
-            m_reports.pop_front();
-            m_signal.lower();
-            return ReadResult::report;
-        }
-        return m_gone ? ReadResult::gone : ReadResult::nothingYet;
+        return reports.pop(report) ? ReadResult::report : reports.closed() ? ReadResult::gone : ReadResult::nothingYet;
     }
-
     WriteResult write(const uint8_t* bytes, size_t length) override
     {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            if (m_gone)
-                return WriteResult::gone;
-        }
         auto bus = m_bus.lock();
-        return bus != nullptr ? bus->write(m_key, bytes, length) : WriteResult::gone;
+        return bus == nullptr || reports.closed() ? WriteResult::gone : bus->write(m_key, bytes, length);
     }
 
-    void queue(const std::vector<uint8_t>& report)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_gone)
-            return;
-        m_reports.push_back(report);
-        m_signal.raise();
-    }
-
-    void hangUp()
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_gone)
-            return;
-        m_gone = true;
-        m_signal.raise(); // stays readable: the reader sees `gone` after the queued reports
-    }
+    Queue<std::vector<uint8_t>> reports;
 
 private:
     const std::weak_ptr<FakeHidSource::Bus> m_bus;
     const std::string m_key;
-    Signal m_signal;
-    std::mutex m_mutex;
-    std::deque<std::vector<uint8_t>> m_reports;
-    bool m_gone = false;
+    const bool m_unwatchable;
 };
 
-// What one manager sees of the bus.
+// What one manager sees of the bus; the manager owns it.
 class FakeView : public platform::HidDeviceSource
 {
 public:
-    explicit FakeView(std::shared_ptr<FakeHidSource::Bus> bus) : m_bus(std::move(bus)) {}
-
-    bool start() override { return true; }
-
+    FakeView(std::shared_ptr<FakeHidSource::Bus> bus, std::shared_ptr<Inbox> inbox)
+        : m_bus(std::move(bus)),
+          m_inbox(std::move(inbox))
+    {
+    }
+    bool start() override
+    {
+        std::lock_guard<std::mutex> lock(m_bus->mutex);
+        return !m_bus->startFails;
+    }
     std::vector<platform::HidDeviceDescription> enumerate() override
     {
         std::lock_guard<std::mutex> lock(m_bus->mutex);
@@ -143,139 +156,101 @@ public:
             devices.push_back(entry.second.description);
         return devices;
     }
-
-    int eventFd() const override { return m_signal.fd(); }
-
+    int eventFd() const override { return m_inbox->fd(); }
     std::vector<Event> readEvents() override
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        std::vector<Event> events(m_events.begin(), m_events.end());
-        for (size_t i = 0; i < m_events.size(); ++i)
-            m_signal.lower();
-        m_events.clear();
+        std::vector<Event> events;
+        for (Event event; m_inbox->pop(event);)
+            events.push_back(event);
         return events;
     }
-
     std::shared_ptr<platform::HidConnection> open(const platform::HidDeviceDescription& device,
                                                   std::string& error) override
     {
-        return m_bus->open(device.key, error);
-    }
-
-    void post(const Event& event)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_events.push_back(event);
-        m_signal.raise();
+        std::lock_guard<std::mutex> lock(m_bus->mutex);
+        auto found = m_bus->devices.find(device.key);
+        error = found == m_bus->devices.end() ? "No such device" : found->second.openError;
+        if (!error.empty())
+            return nullptr;
+        auto connection = std::make_shared<FakeConnection>(m_bus, device.key, found->second.unwatchable);
+        found->second.connections.push_back(connection);
+        return connection;
     }
 
 private:
     const std::shared_ptr<FakeHidSource::Bus> m_bus;
-    Signal m_signal;
-    std::mutex m_mutex;
-    std::deque<Event> m_events;
+    const std::shared_ptr<Inbox> m_inbox;
 };
 } // namespace
-
-std::shared_ptr<platform::HidConnection> FakeHidSource::Bus::open(const std::string& key, std::string& error)
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    auto found = devices.find(key);
-    if (found == devices.end())
-    {
-        error = "No such device";
-        return nullptr;
-    }
-    if (!found->second.openError.empty())
-    {
-        error = found->second.openError;
-        return nullptr;
-    }
-    auto connection = std::make_shared<FakeConnection>(weak_from_this(), key);
-    found->second.connections.push_back(connection);
-    return connection;
-}
 
 std::vector<std::shared_ptr<FakeConnection>> FakeHidSource::Bus::connectionsOf(const std::string& key)
 {
     std::lock_guard<std::mutex> lock(mutex);
     std::vector<std::shared_ptr<FakeConnection>> open;
     auto found = devices.find(key);
-    if (found != devices.end())
-        for (auto& weak : found->second.connections)
-            if (auto connection = weak.lock())
-                open.push_back(connection);
+    for (size_t i = 0; found != devices.end() && i < found->second.connections.size(); ++i)
+        if (auto connection = found->second.connections[i].lock())
+            open.push_back(connection);
     return open;
 }
 
-// Writer's thread. The observer and the handler run without the bus lock, so they may call
-// back into the fake.
+// Writer's thread. The handler runs without the bus lock, so it may call back into the fake.
 platform::HidConnection::WriteResult FakeHidSource::Bus::write(const std::string& key, const uint8_t* bytes,
                                                                size_t length)
 {
-    using WriteResult = platform::HidConnection::WriteResult;
-    std::vector<uint8_t> report(bytes, bytes + length);
-    WriteObserver observerCopy;
     OutputReportHandler handler;
     {
         std::lock_guard<std::mutex> lock(mutex);
         auto found = devices.find(key);
         if (found == devices.end())
-            return WriteResult::gone;
-        if (found->second.writeFails)
-            return WriteResult::failed;
-        written[key].push_back(report);
-        observerCopy = observer;
+            return platform::HidConnection::WriteResult::gone;
+        written[key].emplace_back(bytes, bytes + length);
         handler = found->second.handler;
     }
-    if (observerCopy)
-        observerCopy(key, report);
     if (!handler)
-        return WriteResult::written;
-
-    const size_t skip = report.empty() ? 0 : 1; // the report-ID byte
-    const OutputReportOutcome outcome = handler(report.data() + skip, report.size() - skip);
-    if (outcome.reply)
-        for (auto& connection : connectionsOf(key))
-            connection->queue(std::vector<uint8_t>(outcome.reply->begin(), outcome.reply->end()));
+        return platform::HidConnection::WriteResult::written;
+    const OutputReportOutcome outcome = handler(bytes + 1, length - 1); // after the report-ID byte
+    for (auto& connection : connectionsOf(key))
+        if (outcome.reply)
+            connection->reports.push(std::vector<uint8_t>(outcome.reply->begin(), outcome.reply->end()));
     if (outcome.removeDevice)
         remove(key);
-    return WriteResult::written;
+    return platform::HidConnection::WriteResult::written;
 }
 
-void FakeHidSource::Bus::post(const platform::HidDeviceSource::Event& event)
+void FakeHidSource::Bus::post(const Event& event)
 {
-    std::vector<std::shared_ptr<FakeView>> live;
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        for (auto& weak : views)
-            if (auto view = weak.lock())
-                live.push_back(view);
-    }
-    for (auto& view : live)
-        view->post(event);
+    std::unique_lock<std::mutex> lock(mutex);
+    const auto newest = inbox;
+    lock.unlock();
+    if (newest != nullptr)
+        newest->push(event);
 }
 
+// The manager's "remove" goes out first, as udev reports it before readers notice the node has
+// gone; either way the removal callback runs once.
 void FakeHidSource::Bus::remove(const std::string& key)
 {
-    std::vector<std::shared_ptr<FakeConnection>> open = connectionsOf(key);
+    const auto open = connectionsOf(key);
     {
         std::lock_guard<std::mutex> lock(mutex);
         if (devices.erase(key) == 0)
             return;
     }
-    // The manager's "remove" goes out first, as udev reports it before readers notice the node
-    // has gone; either way the removal callback runs once.
-    platform::HidDeviceSource::Event event{ platform::HidDeviceSource::Event::Kind::removed, {} };
+    Event event{ Event::Kind::removed, {} };
     event.device.key = key;
     post(event);
     for (auto& connection : open)
-        connection->hangUp();
+        connection->reports.close();
 }
 
 FakeHidSource::FakeHidSource() : m_bus(std::make_shared<Bus>()) {}
 
-FakeHidSource::~FakeHidSource() { uninstall(); }
+FakeHidSource::~FakeHidSource()
+{
+    if (m_installed)
+        platform::setHidDeviceSourceFactory(nullptr);
+}
 
 platform::HidDeviceDescription FakeHidSource::qel720(uint32_t locationID, uint32_t versionNumber)
 {
@@ -291,43 +266,18 @@ platform::HidDeviceDescription FakeHidSource::qel720(uint32_t locationID, uint32
 
 void FakeHidSource::install()
 {
-    std::weak_ptr<Bus> bus = m_bus;
+    std::weak_ptr<Bus> weakBus = m_bus;
     platform::setHidDeviceSourceFactory(
-        [bus]() -> std::unique_ptr<platform::HidDeviceSource>
+        [weakBus]() -> std::unique_ptr<platform::HidDeviceSource>
         {
-            auto shared = bus.lock();
-            if (shared == nullptr)
+            auto bus = weakBus.lock();
+            if (bus == nullptr)
                 return platform::createSystemHidDeviceSource();
-            auto view = std::make_shared<FakeView>(shared);
-            {
-                std::lock_guard<std::mutex> lock(shared->mutex);
-                shared->views.push_back(view);
-            }
-            // The manager owns a forwarding wrapper; the bus keeps only a weak reference.
-            struct Owner : platform::HidDeviceSource
-            {
-                explicit Owner(std::shared_ptr<FakeView> v) : view(std::move(v)) {}
-                bool start() override { return view->start(); }
-                std::vector<platform::HidDeviceDescription> enumerate() override { return view->enumerate(); }
-                int eventFd() const override { return view->eventFd(); }
-                std::vector<Event> readEvents() override { return view->readEvents(); }
-                std::shared_ptr<platform::HidConnection> open(const platform::HidDeviceDescription& d,
-                                                              std::string& e) override
-                {
-                    return view->open(d, e);
-                }
-                std::shared_ptr<FakeView> view;
-            };
-            return std::make_unique<Owner>(view);
+            std::lock_guard<std::mutex> lock(bus->mutex);
+            bus->inbox = std::make_shared<Inbox>();
+            return std::make_unique<FakeView>(bus, bus->inbox);
         });
     m_installed = true;
-}
-
-void FakeHidSource::uninstall()
-{
-    if (m_installed)
-        platform::setHidDeviceSourceFactory(nullptr);
-    m_installed = false;
 }
 
 std::string FakeHidSource::addDevice(platform::HidDeviceDescription device)
@@ -340,7 +290,7 @@ std::string FakeHidSource::addDevice(platform::HidDeviceDescription device)
             device.nodePath = "/dev/" + device.key;
         m_bus->devices[device.key].description = device;
     }
-    m_bus->post({ platform::HidDeviceSource::Event::Kind::added, device });
+    m_bus->post({ Event::Kind::added, device });
     return device.key;
 }
 
@@ -349,37 +299,28 @@ void FakeHidSource::removeDevice(const std::string& key) { m_bus->remove(key); }
 void FakeHidSource::injectInputReport(const std::string& key, const std::vector<uint8_t>& report)
 {
     for (auto& connection : m_bus->connectionsOf(key))
-        connection->queue(report);
-}
-
-void FakeHidSource::setWriteObserver(WriteObserver observer)
-{
-    std::lock_guard<std::mutex> lock(m_bus->mutex);
-    m_bus->observer = std::move(observer);
+        connection->reports.push(report);
 }
 
 void FakeHidSource::setReportHandler(const std::string& key, OutputReportHandler handler)
 {
-    std::lock_guard<std::mutex> lock(m_bus->mutex);
-    auto found = m_bus->devices.find(key);
-    if (found != m_bus->devices.end())
-        found->second.handler = std::move(handler);
-}
-
-void FakeHidSource::setWriteFails(const std::string& key, bool fails)
-{
-    std::lock_guard<std::mutex> lock(m_bus->mutex);
-    auto found = m_bus->devices.find(key);
-    if (found != m_bus->devices.end())
-        found->second.writeFails = fails;
+    m_bus->change(key, [&](Bus::Device& device) { device.handler = std::move(handler); });
 }
 
 void FakeHidSource::setOpenError(const std::string& key, const std::string& reason)
 {
+    m_bus->change(key, [&](Bus::Device& device) { device.openError = reason; });
+}
+
+void FakeHidSource::setUnwatchable(const std::string& key)
+{
+    m_bus->change(key, [](Bus::Device& device) { device.unwatchable = true; });
+}
+
+void FakeHidSource::setStartFails(bool fails)
+{
     std::lock_guard<std::mutex> lock(m_bus->mutex);
-    auto found = m_bus->devices.find(key);
-    if (found != m_bus->devices.end())
-        found->second.openError = reason;
+    m_bus->startFails = fails;
 }
 
 std::vector<std::vector<uint8_t>> FakeHidSource::writtenReports(const std::string& key) const
@@ -388,7 +329,5 @@ std::vector<std::vector<uint8_t>> FakeHidSource::writtenReports(const std::strin
     auto found = m_bus->written.find(key);
     return found != m_bus->written.end() ? found->second : std::vector<std::vector<uint8_t>>{};
 }
-
-int FakeHidSource::openConnectionCount(const std::string& key) const { return (int)m_bus->connectionsOf(key).size(); }
 
 } // namespace testsupport

@@ -7,14 +7,15 @@
 //   fake.install();                        // managers created from now on see only these devices
 //   auto key = fake.addDevice (testsupport::FakeHidSource::qel720 (0x01100000));
 //   fake.setReportHandler (key, [] (const uint8_t* r, size_t n) { ... return outcome; });
-//   ... IOHIDManagerCreate / Open / Schedule, pump CFRunLoopRunInMode ...
+//   ... IOHIDManagerCreate / Open / Schedule, serve the run loop ...
 //   fake.removeDevice (key);               // managers see a udev-like "remove"
 //
 // Threading: every method may be called from any thread. Arrivals, removals and input reports
-// reach the managers through their run loops (the callbacks run where the manager or device is
-// scheduled). Output handlers run on the thread that calls IOHIDDeviceSetReport, inside it.
-// Destroying the fake uninstalls it; managers made while it was installed keep working with the
-// devices they already know.
+// reach the managers through their run loops; arrivals and removals reach only the manager created
+// last (tests have one at a time). Report handlers run on the thread that calls
+// IOHIDDeviceSetReport, inside it, without any lock of the fake held.
+// Ownership: destroying the fake uninstalls it; managers made while it was installed keep
+// working with the devices they already know.
 
 #include "OutputReportOutcome.h"
 
@@ -40,31 +41,28 @@ public:
     static platform::HidDeviceDescription qel720(uint32_t locationID, uint32_t versionNumber = 0x0100);
 
     void install();
-    void uninstall();
 
     // Adds a present device; an empty key gets a unique one. Returns the key. Open managers see
     // an arrival.
     std::string addDevice(platform::HidDeviceDescription device);
-    // The device's open nodes hang up and open managers see a removal. Unknown keys are ignored.
+    // Open managers see a removal, then the device's open nodes hang up. Unknown keys are ignored.
     void removeDevice(const std::string& key);
     // Queues one input report on every open node of the device.
     void injectInputReport(const std::string& key, const std::vector<uint8_t>& report);
 
-    // Sees every write exactly as written to the node (report-ID byte first), on the writer's thread.
-    using WriteObserver = std::function<void(const std::string& key, const std::vector<uint8_t>& bytes)>;
-    void setWriteObserver(WriteObserver observer);
-    // Answers each output report of the device (after the write observer): queues the reply as an
-    // input report, then removes the device when asked. An empty handler stops answering.
+    // Answers each output report of the device: queues the reply as an input report, then
+    // removes the device when asked. An empty handler stops answering.
     void setReportHandler(const std::string& key, OutputReportHandler handler);
-    // Every write to the device fails while set.
-    void setWriteFails(const std::string& key, bool fails);
     // Opening the device's node fails with this reason while it is not empty.
     void setOpenError(const std::string& key, const std::string& reason);
+    // Nodes of the device opened from now on have an event descriptor no run loop can watch.
+    void setUnwatchable(const std::string& key);
+    // Managers created from now on cannot start watching the system.
+    void setStartFails(bool fails);
 
-    // Every report written to the device so far, as written (kept after its removal).
+    // Every report written to the device so far, as written (report-ID byte first), kept after
+    // its removal.
     std::vector<std::vector<uint8_t>> writtenReports(const std::string& key) const;
-    // Number of nodes of the device open now.
-    int openConnectionCount(const std::string& key) const;
 
     struct Bus;
 

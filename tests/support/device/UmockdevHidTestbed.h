@@ -1,8 +1,9 @@
 #pragma once
 
-// Emulated USB HID devices behind real hidraw nodes, with umockdev: each device is a usb_device,
-// its interface, a hid device (with the report descriptor that gives its usage page and usage)
-// and a hidraw node. The test program must run under `umockdev-wrapper` (see available()).
+// Emulated USB HID devices behind real hidraw nodes, with umockdev: each device is a usb_device
+// (with its bus, port path and an address of its own), its interface, a hid device (with the
+// report descriptor that gives its usage page and usage) and a hidraw node. The test program must
+// run under `umockdev-wrapper` (see available()).
 //
 // Create the testbed before anything in the process creates a udev monitor, and keep it for the
 // whole test: umockdev redirects /sys and /dev only for what exists when a monitor is made.
@@ -30,10 +31,8 @@ public:
         uint16_t bcdDevice = 0x0100;
         int busNumber = 1;
         std::vector<int> portPath{ 1 }; // ports from the root hub, e.g. {2, 3} for "1-2.3"
-        uint16_t usagePage = 0xFF00;
+        uint16_t usagePage = 0xFF00;    // the report descriptor's; its reports are 64 bytes each way
         uint16_t usage = 0x0001;
-        int inputReportSize = 64;
-        int outputReportSize = 64;
     };
     using DeviceId = int;
 
@@ -45,13 +44,11 @@ public:
     // True when running under umockdev-wrapper (otherwise the emulation cannot work).
     static bool available();
 
-    // Creates the device and announces it with an "add" uevent. Returns its id (0 on failure).
+    // Creates the device and announces it with an "add" uevent. Returns its id (0 on failure),
+    // which is also its address on its bus (devnum).
     DeviceId addDevice(const DeviceSpec& spec);
     // Announces "remove" (hidraw node first, then its parents) and deletes the device.
     void removeDevice(DeviceId id);
-
-    std::string nodePath(DeviceId id) const; // "/dev/hidrawN"
-    std::string sysPath(DeviceId id) const;  // the hidraw node's sysfs path
 
     // The next report the host wrote to the node, as written (report-ID byte first, then the
     // output report's bytes). False when none arrives within timeoutMs.

@@ -1,0 +1,106 @@
+#include "InstanceFiles.h"
+
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace platform
+{
+namespace
+{
+
+bool isPrivateFolder(const struct stat& status)
+{
+    return S_ISDIR(status.st_mode) && status.st_uid == geteuid() && (status.st_mode & 0777) == 0700;
+}
+
+std::optional<InstanceFiles> filesIn(const std::string& folder, const std::string& name)
+{
+    InstanceFiles files{ folder + "/" + name + ".lock", folder + "/" + name + ".socket" };
+    if (files.socket.size() >= sizeof(sockaddr_un::sun_path))
+        return std::nullopt;
+    return files;
+}
+
+// The session's folder is used as it is or not at all; it is not ours to mend.
+std::optional<InstanceFiles> inRuntimeFolder(const std::string& name)
+{
+    const char* folder = std::getenv("XDG_RUNTIME_DIR");
+    struct stat status;
+    if (folder == nullptr || folder[0] != '/' || stat(folder, &status) != 0 || !isPrivateFolder(status))
+        return std::nullopt;
+    return filesIn(folder, name);
+}
+
+// On failure `why` says what went wrong, for the one line on stderr.
+std::optional<InstanceFiles> inTemporaryFolder(const std::string& name, std::string& folder, std::string& why)
+{
+    const char* base = std::getenv("TMPDIR");
+    folder =
+        std::string(base != nullptr && base[0] == '/' ? base : "/tmp") + "/" + name + "-" + std::to_string(geteuid());
+    const auto files = filesIn(folder, name);
+    if (!files)
+    {
+        why = "its path is too long for a socket";
+        return std::nullopt;
+    }
+
+    // Two rounds: the second only checks what the first mended.
+    for (int round = 0; round < 2; ++round)
+    {
+        if (mkdir(folder.c_str(), 0700) == 0)
+            chmod(folder.c_str(), 0700); // the umask may have taken bits away
+        struct stat status;
+        if (lstat(folder.c_str(), &status) != 0)
+        {
+            why = std::strerror(errno);
+            return std::nullopt;
+        }
+        if (isPrivateFolder(status))
+            return files;
+        if (status.st_uid != geteuid())
+        {
+            why = "it belongs to another user";
+            return std::nullopt;
+        }
+        if (S_ISDIR(status.st_mode))
+        {
+            // Closed first, so nothing new appears; then whatever others may have planted goes.
+            if (chmod(folder.c_str(), 0700) != 0 || (unlink(files->lock.c_str()) != 0 && errno != ENOENT) ||
+                (unlink(files->socket.c_str()) != 0 && errno != ENOENT))
+            {
+                why = std::strerror(errno);
+                return std::nullopt;
+            }
+        }
+        else if (unlink(folder.c_str()) != 0) // a link or file of ours in its place
+        {
+            why = std::strerror(errno);
+            return std::nullopt;
+        }
+    }
+    why = "it cannot be made private";
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<InstanceFiles> findInstanceFiles(const std::string& applicationName)
+{
+    if (auto files = inRuntimeFolder(applicationName))
+        return files;
+    std::string folder;
+    std::string why;
+    auto files = inTemporaryFolder(applicationName, folder, why);
+    if (!files)
+        std::fprintf(stderr, "SingleInstance: no safe folder %s (%s); running as the only instance\n", folder.c_str(),
+                     why.c_str());
+    return files;
+}
+
+} // namespace platform
