@@ -59,13 +59,15 @@ void MainComponent::StartUpdate()
 }
 
 // Wakes a worker that waits for a reply (the zeroed reply answers nothing) or pauses, and waits
-// for it to end. The device gets no command on the way out.
+// for it to end. The device gets no command on the way out: the exit flag is up before the worker
+// wakes, so it sends nothing more.
 void MainComponent::StopWorker()
 {
     {
         const juce::ScopedLock lock(m_replyLock);
         std::memset(m_recvBuf, 0, sizeof m_recvBuf);
     }
+    signalThreadShouldExit();
     m_responseEvent.signal();
     if (isThreadRunning())
         stopThread(kStopTimeoutMs);

@@ -45,9 +45,11 @@ bool MainComponent::SendDataAndWaitResponse()
     if (!threadShouldExit() && m_updState.load() != kErrRemoved)
     {
         m_pHidCtrl->sendData(m_sendBuf, kReportSize);
+        // The event resets itself as the wait returns. Resetting it again here could swallow the
+        // signal of a quit that came just after the reply, and the worker would then wait for a
+        // reply that the blocked message thread can never deliver.
         if (m_responseEvent.wait(m_replyTimeoutMs))
         {
-            m_responseEvent.reset();
             {
                 const juce::ScopedLock lock(m_replyLock);
                 std::memcpy(m_reply, m_recvBuf, sizeof m_reply);

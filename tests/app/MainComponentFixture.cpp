@@ -37,12 +37,18 @@ void MainComponentTest::makeComponent()
 
 bool MainComponentTest::runUntil(const std::function<bool()>& done, int timeoutMs)
 {
+    // JUCE's step waits until something is dispatched; the ticks make sure something is, so the
+    // condition is looked at again even while nothing else happens.
+    struct Tick : juce::Timer
+    {
+        void timerCallback() override {}
+    } tick;
+    tick.startTimer(5);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!done())
     {
         if (std::chrono::steady_clock::now() > deadline)
             return false;
-        // Waits (at most 2 s) for the next event when nothing is pending.
         juce::dispatchNextMessageOnSystemQueue(false);
     }
     return true;

@@ -388,7 +388,8 @@ TEST_F(Worker, RemovalOutsideTheUpdateChangesNothing)
 }
 
 // Quitting wakes and stops the worker wherever it waits; the device gets no finish and nothing
-// more.
+// more. The framework's own quit deletes the window without the quit steps: the component stops
+// the worker before it deletes what the worker uses.
 TEST_F(Worker, QuitInEveryStateStopsTheWorkerAndSendsNothingMore)
 {
     const struct
@@ -396,14 +397,17 @@ TEST_F(Worker, QuitInEveryStateStopsTheWorkerAndSendsNothingMore)
         const char* name;
         std::uint8_t unanswered; // 0xFF: all answered, the worker waits for Start
         juce::int32 state;
+        bool deleted; // the component deleted in place of the quit steps
     } cases[] = {
-        { "device checks", kModeQuery, kStateLanguage },
-        { "waiting for Start", 0xFF, kStateWaitStart },
-        { "prepare", kPrepare, kStatePrepare },
-        { "begin block", kBeginBlock, kStateBeginBlock },
-        { "data", kDataChunk, kStateData },
-        { "checksum", kChecksum, kStateChecksum },
-        { "status poll", kPoll, kStatePoll },
+        { "device checks", kModeQuery, kStateLanguage, false },
+        { "waiting for Start", 0xFF, kStateWaitStart, false },
+        { "prepare", kPrepare, kStatePrepare, false },
+        { "begin block", kBeginBlock, kStateBeginBlock, false },
+        { "data", kDataChunk, kStateData, false },
+        { "checksum", kChecksum, kStateChecksum, false },
+        { "status poll", kPoll, kStatePoll, false },
+        { "data, component deleted", kDataChunk, kStateData, true },
+        { "waiting for Start, component deleted", 0xFF, kStateWaitStart, true },
     };
     for (const auto& c : cases)
     {
@@ -424,8 +428,15 @@ TEST_F(Worker, QuitInEveryStateStopsTheWorkerAndSendsNothingMore)
         ASSERT_TRUE(runUntil(
             [&] { return s.state() == c.state && (c.unanswered == 0xFF || s.lastCommand() == c.unanswered); }));
         const auto sent = s.m_device.commands().size();
-        s.m_main->QuitSequence();
-        EXPECT_FALSE(s.running());
+        if (c.deleted)
+        {
+            s.m_main.reset();
+        }
+        else
+        {
+            s.m_main->QuitSequence();
+            EXPECT_FALSE(s.running());
+        }
         runUntil([] { return false; }, 50);
         EXPECT_EQ(s.m_device.commands().size(), sent);
         EXPECT_FALSE(s.m_device.finished());
@@ -511,12 +522,13 @@ TEST_F(Worker, SecondOkDuringTheDeviceChecksDoesNothing)
     s.m_main->QuitSequence();
 }
 
-TEST_F(Worker, MainFileThroughAnEmulatedHidrawNode)
+// The system's own device source, on an emulated node; the testbed comes before any udev monitor.
+TEST(WorkerOnHidraw, MainFileThroughAnEmulatedHidrawNode)
 {
-    m_source.uninstall();
     testsupport::UmockdevHidTestbed testbed;
     ASSERT_TRUE(testsupport::UmockdevHidTestbed::available());
-    Scenario s(m_source);
+    testsupport::FakeHidSource unused;
+    Scenario s(unused);
     s.m_device.setVersion(0x20230101, "1.05");
     ASSERT_NE(s.m_device.attach(testbed), 0);
     const auto file = s.writeMainFile();

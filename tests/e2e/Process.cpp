@@ -1,5 +1,6 @@
 #include "Process.h"
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstring>
@@ -61,12 +62,16 @@ int waitForExit(pid_t pid, int timeoutMs)
     return status;
 }
 
-std::vector<std::string> environmentWithout(const std::string& name)
+std::vector<std::string> environmentWithout(const std::vector<std::string>& names)
 {
     std::vector<std::string> result;
     for (char** entry = environ; *entry != nullptr; ++entry)
-        if (std::strncmp(*entry, (name + "=").c_str(), name.size() + 1) != 0)
-            result.push_back(*entry);
+    {
+        const std::string variable(*entry);
+        const auto named = [&](const std::string& name) { return variable.rfind(name + "=", 0) == 0; };
+        if (std::none_of(names.begin(), names.end(), named))
+            result.push_back(variable);
+    }
     return result;
 }
 

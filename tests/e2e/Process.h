@@ -16,6 +16,6 @@ pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>
 int waitForExit(pid_t pid, int timeoutMs);
 // Whether the process has ended (and reaps it if so); `status` gets its exit status.
 bool ended(pid_t pid, int& status);
-// This process's environment without the variable.
-std::vector<std::string> environmentWithout(const std::string& name);
+// This process's environment without the variables.
+std::vector<std::string> environmentWithout(const std::vector<std::string>& names);
 } // namespace Process

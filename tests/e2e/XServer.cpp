@@ -35,7 +35,7 @@ XServer::XServer()
         return;
     m_server = Process::spawn(
         { "Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x24", "-nolisten", "tcp" },
-        Process::environmentWithout("LD_PRELOAD"), { fds[1] });
+        Process::environmentWithout({ "LD_PRELOAD", "DISPLAY" }), { fds[1] });
     close(fds[1]);
     char number[16] = {};
     const auto got = read(fds[0], number, sizeof number - 1);
@@ -49,7 +49,7 @@ XServer::XServer()
     // A window manager would have made these; JUCE only looks them up.
     for (const char* atom : { "WM_PROTOCOLS", "WM_TAKE_FOCUS", "WM_DELETE_WINDOW", "_NET_WM_PING", "WM_CHANGE_STATE",
                               "WM_STATE", "_NET_WM_WINDOW_TYPE", "_NET_WM_STATE", "_NET_WM_STATE_HIDDEN",
-                              "_NET_WM_WINDOW_TYPE_NORMAL" })
+                              "_NET_WM_WINDOW_TYPE_NORMAL", "_MOTIF_WM_HINTS" })
         XInternAtom(m_display, atom, False);
     XSync(m_display, False);
 }
@@ -151,17 +151,26 @@ void XServer::focusRoot()
     XSync(m_display, False);
 }
 
-bool XServer::fixedSize(Window window)
+long XServer::windowFunctions(Window window)
 {
-    XSizeHints hints{};
-    long supplied = 0;
-    return XGetWMNormalHints(m_display, window, &hints, &supplied) && (hints.flags & PMinSize) != 0 &&
-           (hints.flags & PMaxSize) != 0 && hints.min_width == hints.max_width && hints.min_height == hints.max_height;
+    const Atom motif = XInternAtom(m_display, "_MOTIF_WM_HINTS", False);
+    Atom type;
+    int format;
+    unsigned long count, after;
+    unsigned char* data = nullptr;
+    long functions = -1;
+    if (XGetWindowProperty(m_display, window, motif, 0, 5, False, motif, &type, &format, &count, &after, &data) ==
+            Success &&
+        data != nullptr && count >= 2)
+        functions = reinterpret_cast<long*>(data)[1];
+    if (data != nullptr)
+        XFree(data);
+    return functions;
 }
 
 void XServer::key(const char* keysym)
 {
-    auto environment = Process::environmentWithout("LD_PRELOAD");
+    auto environment = Process::environmentWithout({ "LD_PRELOAD", "DISPLAY" });
     environment.push_back("DISPLAY=" + m_name);
     const auto pid = Process::spawn({ "xdotool", "key", "--delay", "60", keysym }, environment);
     Process::waitForExit(pid, 10000);

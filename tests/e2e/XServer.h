@@ -38,8 +38,9 @@ public:
     Window focusedWindow();
     // Gives the keyboard focus to no window of the program.
     void focusRoot();
-    // Whether the window manager is told that the window cannot be resized.
-    bool fixedSize(Window window);
+    // What the window lets a window manager offer (the Motif hints' functions: 2 resize, 4 move,
+    // 8 minimise, 16 maximise, 32 close); -1 when it says nothing.
+    long windowFunctions(Window window);
 
     // Presses and releases a key (an X keysym name such as "Return") with xdotool.
     void key(const char* keysym);
