@@ -1,86 +1,57 @@
 #include "StyleTestSupport.h"
 
-#include <algorithm>
+#include "TempFolder.h"
 
-namespace juce
-{
-// JUCE's own step of its message loop (juce_events); modal loops are not built in.
-bool dispatchNextMessageOnSystemQueue(bool returnIfNoPendingMessages);
-} // namespace juce
+#include <gtest/gtest.h>
 
-void dispatchPendingMessages()
+// Last: its macros (None, Bool, KeyPress, ...) clash with names in the headers above.
+#include <X11/Xlib.h>
+
+namespace
 {
-    for (int i = 0; i < 1000 && juce::dispatchNextMessageOnSystemQueue(true); ++i)
-        continue;
+// The machine's font rules, with every font rejected but those of the set's own folder. The set's
+// cache comes first, so that fontconfig writes it there and not into the user's cache.
+void usePrivateFontSet(const TempFolder& folder)
+{
+    const auto fonts = folder.child("fonts"), config = folder.child("fonts.conf");
+    const auto dir = fonts.getFullPathName();
+    fonts.createDirectory();
+    for (const juce::File file : kFontFiles)
+        file.createSymbolicLink(fonts.getChildFile(file.getFileName()), true);
+    config.replaceWithText("<?xml version=\"1.0\"?>\n<fontconfig>\n<cachedir>" +
+                           folder.child("cache").getFullPathName() +
+                           "</cachedir>\n<include ignore_missing=\"yes\">/etc/fonts/conf.d</include>\n<dir>" + dir +
+                           "</dir>\n<selectfont><rejectfont><glob>/*</glob></rejectfont><acceptfont><glob>" + dir +
+                           "/*</glob></acceptfont></selectfont>\n</fontconfig>\n");
+    setenv("FONTCONFIG_FILE", config.getFullPathName().toRawUTF8(), 1);
 }
 
-juce::Image blankImage(int width, int height) { return juce::Image(juce::Image::ARGB, width, height, true); }
-
-juce::Image renderComponent(juce::Component& component)
+// JUCE looks up a few window-manager atoms without creating them and sends an invalid request
+// when they are missing, which ends the program on an X server that no window manager has
+// used, such as a fresh Xvfb. They are created here, on a connection kept open so that the
+// server does not reset and drop them.
+bool prepareDisplay()
 {
-    auto image = blankImage(component.getWidth(), component.getHeight());
-    juce::Graphics g(image);
-    component.paintEntireComponent(g, true);
-    return image;
+    static Display* const display = XOpenDisplay(nullptr);
+    if (display == nullptr)
+        return false;
+    for (const char* name :
+         { "WM_PROTOCOLS", "WM_TAKE_FOCUS", "WM_DELETE_WINDOW", "_NET_WM_PING", "WM_CHANGE_STATE", "WM_STATE",
+           "_NET_WM_WINDOW_TYPE", "_NET_WM_STATE", "_NET_WM_STATE_HIDDEN", "_NET_WM_WINDOW_TYPE_NORMAL" })
+        XInternAtom(display, name, False);
+    XSync(display, False);
+    return true;
 }
+} // namespace
 
-int channelDistance(juce::Colour a, juce::Colour b)
-{
-    return juce::jmax(std::abs(a.getAlpha() - b.getAlpha()), std::abs(a.getRed() - b.getRed()),
-                      std::abs(a.getGreen() - b.getGreen()), std::abs(a.getBlue() - b.getBlue()));
-}
+// Before main(), so before JUCE opens the display.
+const bool g_hasDisplay = prepareDisplay();
 
-bool sameImage(const juce::Image& a, const juce::Image& b)
+int main(int argc, char** argv)
 {
-    for (int y = 0; y < a.getHeight(); ++y)
-        for (int x = 0; x < a.getWidth(); ++x)
-            if (a.getPixelAt(x, y) != b.getPixelAt(x, y))
-                return false;
-    return a.getBounds() == b.getBounds();
-}
-
-juce::Rectangle<int> inkBounds(const juce::Image& image, const std::function<bool(juce::Colour)>& isInk)
-{
-    juce::Rectangle<int> bounds;
-    for (int y = 0; y < image.getHeight(); ++y)
-        for (int x = 0; x < image.getWidth(); ++x)
-            if (isInk(image.getPixelAt(x, y)))
-                bounds = bounds.isEmpty() ? juce::Rectangle<int>(x, y, 1, 1) : bounds.getUnion({ x, y, 1, 1 });
-    return bounds;
-}
-
-ScopedLangLookAsDefault::ScopedLangLookAsDefault()
-{
-    m_look.setDefaultSansSerifTypefaceName("Hiragino Maru Gothic Pro W4");
-    juce::LookAndFeel::setDefaultLookAndFeel(&m_look);
-    juce::Typeface::clearTypefaceCache();
-}
-
-ScopedLangLookAsDefault::~ScopedLangLookAsDefault()
-{
-    juce::LookAndFeel::setDefaultLookAndFeel(nullptr);
-    juce::Typeface::clearTypefaceCache();
-}
-
-std::vector<juce::Font> ScopedLangLookAsDefault::fontsAskedFor(const std::function<void()>& draw)
-{
-    juce::Typeface::clearTypefaceCache();
-    m_look.asked.clear();
-    draw();
-    return m_look.asked;
-}
-
-juce::Typeface::Ptr ScopedLangLookAsDefault::RecordingLook::getTypefaceForFont(const juce::Font& font)
-{
-    asked.push_back(font);
-    return LangLookAndFeel::getTypefaceForFont(font);
-}
-
-bool asksFor(const std::vector<juce::Font>& fonts, const juce::String& name, float height, bool bold)
-{
-    return std::any_of(fonts.begin(), fonts.end(),
-                       [&](const juce::Font& f) {
-                           return f.getTypefaceName() == name && std::abs(f.getHeight() - height) < 0.01f &&
-                                  f.isBold() == bold;
-                       });
+    TempFolder folder;
+    usePrivateFontSet(folder);
+    ::testing::InitGoogleTest(&argc, argv);
+    const juce::ScopedJuceInitialiser_GUI gui;
+    return RUN_ALL_TESTS();
 }

@@ -2,52 +2,55 @@
 
 #include "LangLookAndFeel.h"
 
-#include <juce_gui_basics/juce_gui_basics.h>
-
 #include <functional>
-#include <vector>
 
-// The main window's background, which its buttons are given as their colour.
-inline const juce::Colour kWindowGrey{ 0xFFEAEAEA };
+// Each style test program runs on a private font set: a fontconfig configuration of its own (in
+// its mkdtemp folder) that holds only these installed files (QEL_FONT_FILES of its build), with
+// the machine's font rules. Its main() (StyleTestSupport.cpp) sets the set up before anything
+// starts fontconfig.
+inline const auto kFontFiles = juce::StringArray::fromTokens(QEL_FONT_FILES, false);
 
-// Delivers every message already posted to the message thread (clicks, async updates).
-void dispatchPendingMessages();
+// Whether the program has a display, made ready for keyboard focus.
+extern const bool g_hasDisplay;
 
-// An empty, transparent ARGB image; a component drawn on its own into one of its size.
-juce::Image blankImage(int width, int height);
-juce::Image renderComponent(juce::Component& component);
+// How the tests name a font: "typeface/height[/bold]".
+inline juce::String font(const juce::String& typeface, float height, bool bold = false)
+{
+    return typeface + "/" + juce::String(height, 2) + (bold ? "/bold" : "");
+}
 
-// The largest difference of one channel (A, R, G, B) between two colours.
-int channelDistance(juce::Colour a, juce::Colour b);
-
-// Whether two images have the same size and pixels.
-bool sameImage(const juce::Image& a, const juce::Image& b);
-
-// The smallest rectangle holding every pixel for which isInk is true (empty when none is).
-juce::Rectangle<int> inkBounds(const juce::Image& image, const std::function<bool(juce::Colour)>& isInk);
-
-// Makes a LangLookAndFeel the default look, with the program's default sans-serif name, as the
-// main window does; restores the framework's own look afterwards. As the default look it
-// resolves every font, so it can tell which fonts a drawing asks for, whatever fonts are
-// installed here.
-class ScopedLangLookAsDefault
+// The language look made the default look with the program's default sans-serif name, as the
+// main window sets it up; JUCE's own look again when it goes.
+class ScopedLangLook : public LangLookAndFeel
 {
 public:
-    ScopedLangLookAsDefault();
-    ~ScopedLangLookAsDefault();
+    ScopedLangLook()
+    {
+        setDefaultSansSerifTypefaceName("Hiragino Maru Gothic Pro W4");
+        juce::LookAndFeel::setDefaultLookAndFeel(this);
+        juce::Typeface::clearTypefaceCache();
+    }
+    ~ScopedLangLook() override { juce::LookAndFeel::setDefaultLookAndFeel(nullptr); }
 
-    LangLookAndFeel& look() { return m_look; }
-    // The fonts that draw asks to be resolved (with the typeface cache cleared first).
-    std::vector<juce::Font> fontsAskedFor(const std::function<void()>& draw);
+    // The fonts that draw has resolved, typeface cache cleared first, joined by ", ".
+    juce::String fontsAskedFor(const std::function<void()>& draw)
+    {
+        juce::Typeface::clearTypefaceCache();
+        m_asked.clear();
+        m_recording = true;
+        draw();
+        m_recording = false;
+        return m_asked.joinIntoString(", ");
+    }
+
+    juce::Typeface::Ptr getTypefaceForFont(const juce::Font& font) override
+    {
+        if (m_recording)
+            m_asked.add(::font(font.getTypefaceName(), font.getHeight(), font.isBold()));
+        return LangLookAndFeel::getTypefaceForFont(font);
+    }
 
 private:
-    struct RecordingLook : LangLookAndFeel
-    {
-        juce::Typeface::Ptr getTypefaceForFont(const juce::Font& font) override;
-        std::vector<juce::Font> asked;
-    };
-    RecordingLook m_look;
+    bool m_recording = false; // set only on the message thread while no other thread draws
+    juce::StringArray m_asked;
 };
-
-// Whether fonts holds one of that typeface name, height and boldness.
-bool asksFor(const std::vector<juce::Font>& fonts, const juce::String& name, float height, bool bold = false);

@@ -1,0 +1,171 @@
+// The stand-ins for the fonts of the text tables. By default on the fonts of a desktop with the
+// program's font packages, where the Chinese and Korean faces of the Noto CJK collections are
+// not the first of their files; with QEL_BARE_FONT_SET on the fewest fonts the program needs,
+// where Han and kana come from one regular face only.
+#include "FallbackTypeface.h"
+#include "FreeTypeFace.h"
+#include "Loader.h"
+#include "StrRes.h"
+#include "StyleTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <set>
+#include <thread>
+
+namespace
+{
+const juce::String kNotoCjk = "/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc";
+const juce::String kNotoCjkBold = "/usr/share/fonts/opentype/noto/NotoSansCJK-Bold.ttc";
+
+// The font set names its tests. Per language: the installed family that draws its texts; the one
+// that draws their characters below U+2E80 (Latin letters, digits, signs); the face of its region
+// in the Noto CJK collections.
+#ifdef QEL_BARE_FONT_SET
+#define FONT_SET BareFontSet
+const char *const kDejaVu = "DejaVu Sans", *const kDroid = "Droid Sans Fallback", *const kNanum = "NanumGothic";
+const char* const kFamily[LANG_MAX] = { kDejaVu, kDejaVu, kDejaVu, kDejaVu, kDejaVu, kDejaVu,
+                                        kDejaVu, kDejaVu, kDroid,  kDroid,  kNanum,  kDroid };
+const char* const kLatin[LANG_MAX] = { kDejaVu, kDejaVu, kDejaVu, kDejaVu, kDejaVu, kDejaVu,
+                                       kDejaVu, kDejaVu, kDejaVu, kDejaVu, kNanum,  kDejaVu };
+const int kRegionFace[LANG_MAX] = { -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1 };
+#else
+#define FONT_SET DesktopFontSet
+const char* const kFamily[LANG_MAX] = {
+    "DejaVu Sans",     "DejaVu Sans", "DejaVu Sans",      "DejaVu Sans",      "DejaVu Sans",      "DejaVu Sans",
+    "Liberation Sans", "DejaVu Sans", "Noto Sans CJK SC", "Noto Sans CJK TC", "Noto Sans CJK KR", "Noto Sans CJK JP"
+};
+const char* const (&kLatin)[LANG_MAX] = kFamily;
+const int kRegionFace[LANG_MAX] = { -1, -1, -1, -1, -1, -1, -1, -1, 2, 3, -1, 0 };
+#endif
+
+// Every text of a language: its display name and its interface texts.
+juce::StringArray textsOf(int lang)
+{
+    auto* texts = TxtLoader::getInstance();
+    texts->setLocale((LangIdTable_t)lang);
+    juce::StringArray all(texts->getLang((LangIdTable_t)lang));
+    for (int id = 0; id < STRID_MAX; ++id)
+        all.add(texts->getString((StrIdTable_t)id));
+    TxtLoader::releaseInstance();
+    return all;
+}
+
+// The glyph that typeface gives the one character c (0: its "missing" box) and its outline.
+std::pair<int, juce::Path> glyphOf(juce::Typeface& typeface, juce::juce_wchar c)
+{
+    juce::Array<int> glyphs;
+    juce::Array<float> offsets;
+    juce::Path outline;
+    typeface.getGlyphPositions(juce::String::charToString(c), glyphs, offsets);
+    typeface.getOutlineForGlyph(glyphs[0], outline);
+    return { glyphs[0], outline };
+}
+} // namespace
+
+// One face for a whole language, with a glyph for every character, bold (a bold face, or a
+// regular one thickened) when bold is asked for: no empty boxes, no sentence mixing two fonts,
+// no regular heading; Han characters in the shapes of the language's region (the face of the
+// region, whose Han forms differ from another region's).
+TEST(FONT_SET, standInsDrawEveryCharacterOfTheirLanguageFromOneFaceInTheAskedWeight)
+{
+    for (const juce::File file : kFontFiles)
+        ASSERT_TRUE(file.existsAsFile()) << file.getFullPathName() << ": run scripts/setup.sh";
+    ScopedLangLook look;
+    for (int row = 0; row <= LANG_MAX; ++row) // the last: the program's default sans-serif, for Japanese
+    {
+        const int lang = row < LANG_MAX ? row : LANG_JA;
+        const auto name = row < LANG_MAX ? StrRes::DEFAULT_FONT_MAC[lang] : juce::Font::getDefaultSansSerifFontName();
+        std::set<juce::juce_wchar> characters;
+        for (const auto& text : textsOf(lang))
+            for (auto p = text.getCharPointer(); !p.isEmpty();)
+                if (const auto c = p.getAndAdvance(); !juce::CharacterFunctions::isWhitespace(c))
+                    characters.insert(c);
+        const auto plain = juce::Font(name, 13.0f, juce::Font::plain).getTypefacePtr();
+        for (const bool bold : { false, true })
+        {
+            const auto typeface = juce::Font(name, 13.0f, bold ? juce::Font::bold : juce::Font::plain).getTypefacePtr();
+            auto& chain = dynamic_cast<FallbackTypeface&>(*typeface);
+            const auto& file = bold ? kNotoCjkBold : kNotoCjk;
+            FreeTypeFace other("", "", file, lang == LANG_JA ? 3 : 0, false); // a face of another region
+            juce::StringArray wrong;
+            int unlikeOtherRegion = 0;
+            for (const auto c : characters)
+            {
+                const auto& member = chain.getFace(chain.findFaceFor(c));
+                auto& face = dynamic_cast<FreeTypeFace&>(*member.typeface);
+                const auto outline = glyphOf(chain, c).second;
+                const bool thick = face.getStyle().contains("Bold") ||
+                                   (face.isEmboldened() &&
+                                    outline.getBounds().getWidth() > glyphOf(*plain, c).second.getBounds().getWidth());
+                unlikeOtherRegion += kRegionFace[lang] >= 0 && c >= 0x4E00 && c <= 0x9FFF &&
+                                     outline.toString() != glyphOf(other, c).second.toString();
+                if (!member.hasGlyph(c) || glyphOf(face, c).first == 0 ||
+                    face.getName() != (c < 0x2E80 ? kLatin : kFamily)[lang] || thick != bold ||
+                    (kRegionFace[lang] >= 0 && face.getFaceIndex() != kRegionFace[lang]))
+                    wrong.add("U+" + juce::String::toHexString((int)c) + " " + juce::String::charToString(c) +
+                              " from " + member.source);
+            }
+            EXPECT_TRUE(kRegionFace[lang] < 0 || unlikeOtherRegion > 5) << name << ": the regions' Han forms alike";
+            EXPECT_TRUE(wrong.isEmpty()) << name << (bold ? " bold" : " plain") << " for "
+                                         << StrRes::LANGUAGE_SELECTION[lang] << ": " << wrong.joinIntoString(", ");
+        }
+    }
+}
+
+#ifndef QEL_BARE_FONT_SET
+// The headings laid out as the screens lay them out (the language's font, 13 high, bold, in the
+// main area 364 wide) take one line: a wrapped heading pushes the text below it under the
+// progress bar. A heading followed by a line break is laid out at its natural width; the others
+// may be squeezed to 0.7 of it.
+TEST(FONT_SET, russianItalianAndGermanHeadingsTakeOneLine)
+{
+    ScopedLangLook look;
+    for (const auto lang : { LANG_RU, LANG_IT, LANG_DE })
+        for (const auto& [table, ending] : { std::pair{ StrRes::STR_0005, "\n\n" }, std::pair{ StrRes::STR_0009, "" },
+                                             std::pair{ StrRes::STR_0012, "\n\n" } })
+        {
+            const auto text = table[lang].replace("%s", "QEL-720");
+            juce::GlyphArrangement glyphs;
+            glyphs.addFittedText(juce::Font(StrRes::DEFAULT_FONT_MAC[lang], 13.0f, juce::Font::bold), text + ending,
+                                 20.0f, 20.0f, 364.0f, 106.0f, juce::Justification::topLeft, 8, 0.0f);
+            EXPECT_LT(glyphs.getBoundingBox(0, -1, false).getHeight(), 20.0f) << text;
+        }
+}
+#endif
+
+// A thread per language font laying out and outlining every text at once: the chains share faces
+// (Verdana's seven languages one chain), so the threads load glyphs of the same faces together. A
+// new look each round, so that the first loads race again.
+TEST(FONT_SET, threadsLayingOutEveryTextAtOnce)
+{
+    juce::StringArray texts;
+    for (int lang = 0; lang < LANG_MAX; ++lang)
+        texts.addArray(textsOf(lang));
+    for (int round = 0; round < 3; ++round)
+    {
+        ScopedLangLook look;
+        std::atomic<int> waiting{ LANG_MAX }, glyphCount{ 0 };
+        std::vector<std::thread> threads;
+        for (int t = 0; t < LANG_MAX; ++t)
+            threads.emplace_back(
+                [&, t]
+                {
+                    for (--waiting; waiting > 0;)
+                        std::this_thread::yield();
+                    for (int i = 0; i < texts.size(); ++i)
+                    {
+                        juce::GlyphArrangement glyphs;
+                        glyphs.addFittedText(juce::Font(StrRes::DEFAULT_FONT_MAC[t], 13.0f, (i + t) % 2), texts[i],
+                                             0.0f, 0.0f, 364.0f, 106.0f, juce::Justification::topLeft, 8, 0.0f);
+                        juce::Path path;
+                        glyphs.createPath(path);
+                        glyphCount += glyphs.getNumGlyphs();
+                    }
+                });
+        for (auto& thread : threads)
+            thread.join();
+        EXPECT_GT(glyphCount, LANG_MAX * 1000);
+    }
+}
