@@ -1,6 +1,6 @@
 #pragma once
 
-#include <OutputReportOutcome.h>
+#include <FakeHidSource.h>
 #include <UmockdevHidTestbed.h>
 
 #include <array>
@@ -10,11 +10,6 @@
 #include <mutex>
 #include <string>
 #include <vector>
-
-namespace testsupport
-{
-class FakeHidSource;
-}
 
 // A simulated QEL-720. Its protocol side takes each output report the host sends and says what
 // the device answers; it keeps what it received as a flash image per target id, and can be told
@@ -55,8 +50,6 @@ public:
 
     static constexpr std::size_t kFlashSize = 0x200000;
 
-    SimulatedQel720();
-
     // Adds a QEL-720 answered by this simulation to the fake source; returns its key.
     std::string attach(testsupport::FakeHidSource& source, std::uint32_t locationID = 0x01100000,
                        std::uint32_t versionNumber = 0x0100);
@@ -75,50 +68,33 @@ public:
     // Busy replies before each block reports done.
     void setBusyPolls(int count)
     {
-        withLock([&] { m_busyPolls = count; });
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_busyPolls = count;
     }
     void addFault(const Fault& fault)
     {
-        withLock([&] { m_faults.push_back(fault); });
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_faults.push_back(fault);
     }
 
     // What the device saw.
-    std::vector<Report> commands() const
-    {
-        return withLock([&] { return m_commands; });
-    }
+    std::vector<Report> commands() const { return copy(m_commands); }
     std::vector<std::uint8_t> flash(std::uint8_t targetId) const; // kFlashSize bytes, 0xFF where never written
-    bool finished() const
-    {
-        return withLock([&] { return m_finished; });
-    }
-    int blocksWritten() const
-    {
-        return withLock([&] { return m_blocksWritten; });
-    }
-    Report lastPrepare() const
-    {
-        return withLock([&] { return m_lastPrepare; });
-    }
+    bool finished() const { return copy(m_finished); }
+    int blocksWritten() const { return copy(m_blocksWritten); }
+    Report lastPrepare() const { return copy(m_lastPrepare); }
 
 private:
     Outcome answer(const Report& command);
-    Report reply(const Report& command, std::uint8_t code, std::uint8_t reason = 0) const;
-    Outcome onDataChunk(const Report& command);
-    Outcome onChecksum(const Report& command);
-    Outcome onStatusPoll(const Report& command);
-    std::optional<Fault> faultFor(const Report& command);
-
-    testsupport::OutputReportHandler handler();
-    template <typename Action>
-    auto withLock(Action action) const -> decltype(action())
+    template <typename T>
+    T copy(const T& member) const
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        return action();
+        return member;
     }
 
     mutable std::mutex m_mutex;
-    std::function<void(const Report&)> m_inject;
+    std::function<void(const std::vector<std::uint8_t>&)> m_inject;
     std::vector<Report> m_commands;
     std::map<std::uint8_t, int> m_commandCounts;
     std::vector<Fault> m_faults;
@@ -126,16 +102,12 @@ private:
 
     std::uint32_t m_dateWord = 0x20240101;
     std::uint8_t m_version[4] = { '1', '.', '0', '0' };
-    int m_busyPolls = 0;
-    int m_busyLeft = 0;
+    int m_busyPolls = 0, m_busyLeft = 0;
 
     // The block being received.
-    std::uint32_t m_blockAddress = 0;
-    std::uint32_t m_blockLength = 0;
+    std::uint32_t m_blockAddress = 0, m_blockLength = 0;
     std::vector<std::uint8_t> m_block;
-    int m_announcedLastChunk = -1;
-    bool m_blockVerified = false;
-    int m_blocksWritten = 0;
-    bool m_finished = false;
+    int m_announcedLastChunk = -1, m_blocksWritten = 0;
+    bool m_blockVerified = false, m_finished = false;
     Report m_lastPrepare{};
 };

@@ -11,9 +11,8 @@
 //   fake.removeDevice (key);               // managers see a udev-like "remove"
 //
 // Threading: every method may be called from any thread. Arrivals, removals and input reports
-// reach the managers through their run loops; arrivals and removals reach only the manager created
-// last (tests have one at a time). Report handlers run on the thread that calls
-// IOHIDDeviceSetReport, inside it, without any lock of the fake held.
+// reach the manager created last (tests have one at a time), through its run loop. Report handlers
+// run on the thread that calls IOHIDDeviceSetReport, inside it, without any lock of the fake held.
 // Ownership: destroying the fake uninstalls it; managers made while it was installed keep
 // working with the devices they already know.
 
@@ -42,27 +41,20 @@ public:
 
     void install();
 
-    // Adds a present device; an empty key gets a unique one. Returns the key. Open managers see
-    // an arrival.
+    // Adds a present device under a key of its own, which it returns. Open managers see an arrival.
     std::string addDevice(platform::HidDeviceDescription device);
-    // Open managers see a removal, then the device's open nodes hang up. Unknown keys are ignored.
+    // Open managers see a removal, then the device's node hangs up. Unknown keys are ignored.
     void removeDevice(const std::string& key);
-    // Queues one input report on every open node of the device.
+    // Queues one input report on the device's node opened last.
     void injectInputReport(const std::string& key, const std::vector<uint8_t>& report);
 
     // Answers each output report of the device: queues the reply as an input report, then
-    // removes the device when asked. An empty handler stops answering.
+    // removes the device when asked. Without a handler reports are taken and go unanswered.
     void setReportHandler(const std::string& key, OutputReportHandler handler);
-    // Opening the device's node fails with this reason while it is not empty.
-    void setOpenError(const std::string& key, const std::string& reason);
     // Nodes of the device opened from now on have an event descriptor no run loop can watch.
     void setUnwatchable(const std::string& key);
     // Managers created from now on cannot start watching the system.
     void setStartFails(bool fails);
-
-    // Every report written to the device so far, as written (report-ID byte first), kept after
-    // its removal.
-    std::vector<std::vector<uint8_t>> writtenReports(const std::string& key) const;
 
     struct Bus;
 

@@ -20,8 +20,6 @@ public:
     {
     }
     ~ScopedThread() { join(); }
-    ScopedThread(const ScopedThread&) = delete;
-    ScopedThread& operator=(const ScopedThread&) = delete;
 
     void join()
     {

@@ -2,6 +2,7 @@
 
 #include <umockdev.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -23,12 +24,10 @@ namespace
 constexpr size_t reportSize = 64;
 using Clock = std::chrono::steady_clock;
 
-std::string hex4(unsigned value)
-{
-    char text[8];
-    std::snprintf(text, sizeof text, "%04x", value & 0xFFFF);
-    return text;
-}
+// A vendor-defined application collection with one 64-byte input and one 64-byte output report
+// (not const: umockdev takes a non-const buffer).
+uint8_t kReportDescriptor[] = { 0x06, 0x00, 0xFF, 0x0A, 0x01, 0x00, 0xA1, 0x01, 0x15, 0x00, 0x26, 0xFF, 0x00, 0x75,
+                                0x08, 0x95, 0x40, 0x09, 0x01, 0x81, 0x02, 0x95, 0x40, 0x09, 0x01, 0x91, 0x02, 0xC0 };
 
 std::string taken(gchar* text)
 {
@@ -42,7 +41,7 @@ struct UmockdevHidTestbed::Impl
 {
     struct Device
     {
-        std::vector<std::string> paths; // sysfs: hidraw, hid, interface, usb device (leaf first)
+        std::vector<std::string> paths; // sysfs: hidraw, hid, usb device (leaf first)
         int hostSide = -1;              // the pty master: what the program writes, and where input reports go
         int queueProbe = -1;            // our own, never-read handle on the pty slave, to see unread input
         std::thread responder;
@@ -51,17 +50,21 @@ struct UmockdevHidTestbed::Impl
 
     Device* find(DeviceId id)
     {
-        std::lock_guard<std::mutex> lock(mutex);
+        std::lock_guard<std::recursive_mutex> lock(mutex);
         auto found = devices.find(id);
         return found != devices.end() && !found->second->removed ? found->second.get() : nullptr;
     }
     void remove(Device& device);
-    static bool readFrame(Device& device, std::vector<uint8_t>& bytes, int timeoutMs);
+    static void stopAnswering(Device& device)
+    {
+        device.stopResponder = true;
+        if (device.responder.joinable() && device.responder.get_id() != std::this_thread::get_id())
+            device.responder.join();
+    }
     static bool writeReport(Device& device, const std::vector<uint8_t>& report);
 
     UMockdevTestbed* testbed = umockdev_testbed_new();
-    std::recursive_mutex umockdevMutex; // umockdev is not thread-safe; the responders use it too
-    std::mutex mutex;
+    std::recursive_mutex mutex; // for umockdev too, which is not thread-safe; the responders use it
     std::map<DeviceId, std::unique_ptr<Device>> devices;
     DeviceId nextId = 1;
 };
@@ -82,67 +85,24 @@ bool UmockdevHidTestbed::available()
     return preload != nullptr && std::strstr(preload, "libumockdev-preload") != nullptr;
 }
 
-UmockdevHidTestbed::DeviceId UmockdevHidTestbed::addDevice(const DeviceSpec& spec)
+UmockdevHidTestbed::DeviceId UmockdevHidTestbed::addDevice(const DeviceSpec&)
 {
-    DeviceId id;
-    {
-        std::lock_guard<std::mutex> lock(m_impl->mutex);
-        id = m_impl->nextId++;
-    }
-    std::string devpath;
-    for (int port : spec.portPath)
-        devpath += (devpath.empty() ? "" : ".") + std::to_string(port);
-    const std::string name = std::to_string(spec.busNumber) + "-" + devpath,
-                      hidraw = "hidraw" + std::to_string(99 + id);
-    char hidName[32], hidId[32];
-    std::snprintf(hidName, sizeof hidName, "0003:%04X:%04X.%04X", spec.vendorID, spec.productID, id);
-    std::snprintf(hidId, sizeof hidId, "0003:%08X:%08X", spec.vendorID, spec.productID);
-    // A vendor-defined application collection with one 64-byte input and one 64-byte output report.
-    uint8_t descriptor[] = { 0x06,
-                             (uint8_t)spec.usagePage,
-                             (uint8_t)(spec.usagePage >> 8),
-                             0x0A,
-                             (uint8_t)spec.usage,
-                             (uint8_t)(spec.usage >> 8),
-                             0xA1,
-                             0x01,
-                             0x15,
-                             0x00,
-                             0x26,
-                             0xFF,
-                             0x00,
-                             0x75,
-                             0x08,
-                             0x95,
-                             reportSize,
-                             0x09,
-                             0x01,
-                             0x81,
-                             0x02,
-                             0x95,
-                             reportSize,
-                             0x09,
-                             0x01,
-                             0x91,
-                             0x02,
-                             0xC0 };
-
-    auto device = std::make_unique<Impl::Device>();
-    std::lock_guard<std::recursive_mutex> umockdevLock(m_impl->umockdevMutex);
+    std::lock_guard<std::recursive_mutex> lock(m_impl->mutex);
+    const DeviceId id = m_impl->nextId++;
+    const std::string port = std::to_string(id), name = "1-" + port, hidraw = "hidraw" + std::to_string(99 + id);
+    char hidName[32];
+    std::snprintf(hidName, sizeof hidName, "0003:3A91:0A6D.%04X", id);
     UMockdevTestbed* tb = m_impl->testbed;
     const std::string usb = taken(umockdev_testbed_add_device(
-        tb, "usb", name.c_str(), nullptr, "idVendor", hex4(spec.vendorID).c_str(), "idProduct",
-        hex4(spec.productID).c_str(), "bcdDevice", hex4(spec.bcdDevice).c_str(), "busnum",
-        std::to_string(spec.busNumber).c_str(), "devpath", devpath.c_str(), "devnum", std::to_string(id).c_str(),
-        nullptr, "DEVTYPE", "usb_device", nullptr));
-    const std::string interface =
-        taken(umockdev_testbed_add_device(tb, "usb", (name + ":1.0").c_str(), usb.c_str(), "bInterfaceClass", "03",
-                                          nullptr, "DEVTYPE", "usb_interface", nullptr));
-    const std::string hid =
-        taken(umockdev_testbed_add_device(tb, "hid", hidName, interface.c_str(), nullptr, "HID_ID", hidId, nullptr));
-    umockdev_testbed_set_attribute_binary(tb, hid.c_str(), "report_descriptor", descriptor, sizeof descriptor);
+        tb, "usb", name.c_str(), nullptr, "idVendor", "3a91", "idProduct", "0a6d", "bcdDevice", "0100", "busnum", "1",
+        "devpath", port.c_str(), "devnum", port.c_str(), nullptr, "DEVTYPE", "usb_device", nullptr));
+    const std::string hid = taken(umockdev_testbed_add_device(tb, "hid", hidName, usb.c_str(), nullptr, "HID_ID",
+                                                              "0003:00003A91:00000A6D", nullptr));
+    umockdev_testbed_set_attribute_binary(tb, hid.c_str(), "report_descriptor", kReportDescriptor,
+                                          sizeof kReportDescriptor);
 
     // Only a node described this way becomes a pty that the test can talk through.
+    auto device = std::make_unique<Impl::Device>();
     const std::string node = "/dev/" + hidraw, nodeDevpath = hid.substr(std::strlen("/sys")) + "/hidraw/" + hidraw;
     const std::string description = "P: " + nodeDevpath + "\nN: " + hidraw +
                                     "\nE: SUBSYSTEM=hidraw\nE: DEVNAME=" + node +
@@ -157,7 +117,7 @@ UmockdevHidTestbed::DeviceId UmockdevHidTestbed::addDevice(const DeviceSpec& spe
         umockdev_testbed_remove_device(tb, usb.c_str());
         return 0;
     }
-    device->paths = { "/sys" + nodeDevpath, hid, interface, usb };
+    device->paths = { "/sys" + nodeDevpath, hid, usb };
     umockdev_testbed_uevent(tb, device->paths[0].c_str(), "add");
 
     // A pty stands in for the node: make it pass bytes untouched (no echo, no line editing, no
@@ -168,8 +128,6 @@ UmockdevHidTestbed::DeviceId UmockdevHidTestbed::addDevice(const DeviceSpec& spe
     tcsetattr(device->hostSide, TCSANOW, &raw);
     if (const char* slave = ptsname(device->hostSide))
         device->queueProbe = open(slave, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-
-    std::lock_guard<std::mutex> lock(m_impl->mutex);
     m_impl->devices[id] = std::move(device);
     return id;
 }
@@ -178,7 +136,7 @@ UmockdevHidTestbed::DeviceId UmockdevHidTestbed::addDevice(const DeviceSpec& spe
 // the entries go one at a time (removing a parent leaves its children's /sys/bus links behind).
 void UmockdevHidTestbed::Impl::remove(Device& device)
 {
-    std::lock_guard<std::recursive_mutex> umockdevLock(umockdevMutex);
+    std::lock_guard<std::recursive_mutex> lock(mutex);
     if (device.removed.exchange(true))
         return;
     for (auto& path : device.paths)
@@ -192,41 +150,14 @@ void UmockdevHidTestbed::removeDevice(DeviceId id)
 {
     Impl::Device* device = nullptr;
     {
-        std::lock_guard<std::mutex> lock(m_impl->mutex);
+        std::lock_guard<std::recursive_mutex> lock(m_impl->mutex);
         auto found = m_impl->devices.find(id);
         if (found == m_impl->devices.end())
             return;
         device = found->second.get();
     }
-    device->stopResponder = true;
-    if (device->responder.joinable() && device->responder.get_id() != std::this_thread::get_id())
-        device->responder.join();
+    Impl::stopAnswering(*device);
     m_impl->remove(*device);
-}
-
-// One host write: the report-ID byte and the output report, read whole from the pty.
-bool UmockdevHidTestbed::Impl::readFrame(Device& device, std::vector<uint8_t>& bytes, int timeoutMs)
-{
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    bytes.clear();
-    while (bytes.size() < 1 + reportSize)
-    {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        pollfd ready{ device.hostSide, POLLIN, 0 };
-        uint8_t buffer[1 + reportSize];
-        ssize_t got = 0;
-        if (poll(&ready, 1, left > 0 ? (int)left : 0) != 1 || (ready.revents & POLLIN) == 0 ||
-            (got = read(device.hostSide, buffer, 1 + reportSize - bytes.size())) <= 0)
-            return false;
-        bytes.insert(bytes.end(), buffer, buffer + got);
-    }
-    return true;
-}
-
-bool UmockdevHidTestbed::readHostWrite(DeviceId id, std::vector<uint8_t>& bytes, int timeoutMs)
-{
-    auto* device = m_impl->find(id);
-    return device != nullptr && Impl::readFrame(*device, bytes, timeoutMs);
 }
 
 bool UmockdevHidTestbed::Impl::writeReport(Device& device, const std::vector<uint8_t>& report)
@@ -236,16 +167,15 @@ bool UmockdevHidTestbed::Impl::writeReport(Device& device, const std::vector<uin
     // A pty has no report boundaries: wait until the host has taken this one before the next.
     // Nothing signals that, so look often at first (a waiting host reads within microseconds).
     const auto start = Clock::now();
-    for (int unread = 1; Clock::now() - start < std::chrono::seconds(1);)
+    for (int unread = 1; ioctl(device.queueProbe, FIONREAD, &unread) == 0 && unread > 0;)
     {
-        if (ioctl(device.queueProbe, FIONREAD, &unread) != 0 || unread == 0)
-            return true;
-        if (Clock::now() - start < std::chrono::milliseconds(2))
-            std::this_thread::yield();
-        else
-            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        const auto waited = Clock::now() - start;
+        if (waited > std::chrono::seconds(1))
+            return false;
+        waited < std::chrono::milliseconds(2) ? std::this_thread::yield()
+                                              : std::this_thread::sleep_for(std::chrono::microseconds(100));
     }
-    return false;
+    return true;
 }
 
 bool UmockdevHidTestbed::writeInputReport(DeviceId id, const std::vector<uint8_t>& report)
@@ -259,18 +189,24 @@ void UmockdevHidTestbed::setReportHandler(DeviceId id, OutputReportHandler handl
     auto* device = m_impl->find(id);
     if (device == nullptr)
         return;
-    device->stopResponder = true;
-    if (device->responder.joinable())
-        device->responder.join();
+    Impl::stopAnswering(*device);
     device->stopResponder = false;
+    // Each host write is the report-ID byte and the output report; the pty may hand it over in pieces.
     device->responder = std::thread(
         [this, device, handler]
         {
             for (std::vector<uint8_t> frame; !device->stopResponder;)
             {
-                if (!Impl::readFrame(*device, frame, 20))
+                pollfd ready{ device->hostSide, POLLIN, 0 };
+                uint8_t buffer[1 + reportSize];
+                const ssize_t got = poll(&ready, 1, 20) == 1 && (ready.revents & POLLIN) != 0
+                                        ? read(device->hostSide, buffer, sizeof buffer - frame.size())
+                                        : 0;
+                frame.insert(frame.end(), buffer, buffer + std::max<ssize_t>(got, 0));
+                if (frame.size() < sizeof buffer)
                     continue;
-                const OutputReportOutcome outcome = handler(frame.data() + 1, frame.size() - 1);
+                const OutputReportOutcome outcome = handler(frame.data() + 1, reportSize);
+                frame.clear();
                 if (outcome.reply)
                     Impl::writeReport(*device, std::vector<uint8_t>(outcome.reply->begin(), outcome.reply->end()));
                 if (outcome.removeDevice)
