@@ -70,6 +70,7 @@ MainComponent::~MainComponent()
     // own quit does not: stop it here before the link, the widgets and the event it uses go.
     StopWorker();
     cancelPendingUpdate();
+    m_progressFollower.stopTimer();
 
     delete m_pLangs;
     m_pLangs = nullptr;

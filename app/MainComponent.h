@@ -177,6 +177,29 @@ private:
     void ShowButton(AlineButton& button, StrIdTable_t caption, bool rightPlace);
     void MoveKeyboardFocus(juce::int32 state);
 
+    // What a screen is built from. The worker asks for a redraw at every turn of its loop (every
+    // 1 ms while it waits for Start); a request that would build the same screen again leaves it.
+    // The version texts are left out: they are set before the state word reaches 1 and stay.
+    struct ScreenInputs
+    {
+        juce::int32 state, mask;
+        int lang, width, height;
+        bool hasParent;
+        bool operator==(const ScreenInputs& other) const;
+    };
+    ScreenInputs CurrentScreenInputs() const;
+    ScreenInputs m_shownScreen{ -1, 0, 0, 0, 0, false }; // none yet
+
+    // While the bar shows, copies the worker's progress into the bar's value on the message thread:
+    // a block's chunks go out within one turn of the worker's loop, with no redraw between them.
+    struct ProgressFollower : juce::Timer
+    {
+        explicit ProgressFollower(MainComponent& owner) : m_owner(owner) {}
+        void timerCallback() override { m_owner.m_progress = m_owner.m_workerProgress.load(); }
+        MainComponent& m_owner;
+    };
+    ProgressFollower m_progressFollower{ *this };
+
     std::unique_ptr<platform::JuceRunLoopBridge> m_pRunLoopBridge;
 
     JUCE_DECLARE_NON_COPYABLE(MainComponent)

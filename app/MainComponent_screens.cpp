@@ -47,6 +47,7 @@ juce::String dspContents(juce::int32 mask)
 
 void MainComponent::UpdateDrawing()
 {
+    m_shownScreen = CurrentScreenInputs();
     const juce::String fontName = TxtLoader::getInstance()->getFont();
     if (auto* parent = getParentComponent())
         parent->setName(text(STRID_STR_0000));
@@ -66,7 +67,10 @@ void MainComponent::UpdateDrawing()
     {
         m_pLangs->setVisible(false);
     }
-    m_pProgressBar->setVisible(isUpdating(m_updState.load()));
+    const bool updating = isUpdating(m_updState.load());
+    m_pProgressBar->setVisible(updating);
+    if (updating != m_progressFollower.isTimerRunning())
+        updating ? m_progressFollower.startTimerHz(30) : m_progressFollower.stopTimer();
 
     m_pOkButton->setFont(fontName);
     m_pCancelButton->setFont(fontName);
@@ -218,8 +222,25 @@ void MainComponent::resized()
     }
 }
 
+bool MainComponent::ScreenInputs::operator==(const ScreenInputs& other) const
+{
+    return state == other.state && mask == other.mask && lang == other.lang && width == other.width &&
+           height == other.height && hasParent == other.hasParent;
+}
+
+MainComponent::ScreenInputs MainComponent::CurrentScreenInputs() const
+{
+    return { m_updState.load(), m_updMask,   (int)TxtLoader::getInstance()->m_langId,
+             getWidth(),        getHeight(), getParentComponent() != nullptr };
+}
+
+// A request that would build the same screen leaves it as it is: the worker asks about a thousand
+// times a second while it waits for Start, and each rebuild lays the text out and repaints.
 void MainComponent::handleAsyncUpdate()
 {
     const juce::ScopedLock lock(m_drawLock);
+    m_progress = m_workerProgress.load();
+    if (CurrentScreenInputs() == m_shownScreen)
+        return;
     UpdateDrawing();
 }

@@ -54,26 +54,6 @@ TEST(Commands, areLaidOutByteForByteWithLittleEndianFields)
         EXPECT_EQ(report, padded(head)) << std::hex << "target " << int(head[0]) << ", command " << int(head[1]);
 }
 
-TEST(Blocks, entriesAreCutIntoBlocksOfAtMost0x20000)
-{
-    const std::pair<juce::int64, std::vector<juce::int64>> cases[] = {
-        { 0x90000, { 0x20000, 0x20000, 0x20000, 0x20000, 0x10000 } },
-        { 0xB0000, { 0x20000, 0x20000, 0x20000, 0x20000, 0x20000, 0x10000 } },
-        { 0x2E000, { 0x20000, 0xE000 } },
-        { 0x40000, { 0x20000, 0x20000 } },
-        { 0x1000, { 0x1000 } },
-    };
-    for (const auto& [size, expected] : cases)
-    {
-        UpdateTarget entry;
-        entry.m_size = size;
-        std::vector<juce::int64> blocks;
-        for (juce::int64 sent = 0; sent < size; sent += blocks.back())
-            blocks.push_back(blockLength(entry, sent));
-        EXPECT_EQ(blocks, expected) << "entry of 0x" << std::hex << size;
-    }
-}
-
 // Full chunks, then the last chunk's length, then the last chunk (1 to 62 bytes, zero after);
 // the progress counts a chunk from its first command on, the last one once it is announced.
 TEST(Blocks, goOutInFullChunksThenTheAnnouncedLastChunk)
@@ -109,46 +89,6 @@ TEST(Blocks, goOutInFullChunksThenTheAnnouncedLastChunk)
         EXPECT_EQ(std::mismatch(sent.begin(), sent.end(), expected.begin(), expected.end()).first - sent.begin(),
                   (long)std::min(sent.size(), expected.size()))
             << "first wrong command of the block of " << length;
-    }
-}
-
-TEST(Blocks, byteSumAddsUnsignedBytesModulo2To32)
-{
-    const Bytes ff(0x20000, 0xFF), mixed{ 0x80, 0x7F, 0x01 };
-    EXPECT_EQ(byteSum(ff.data(), ff.size()), 0x20000u * 0xFF);
-    EXPECT_EQ(byteSum(mixed.data(), mixed.size()), 0x100u);
-}
-
-TEST(Replies, failTheCommonChecksOnAWrongEchoOrRejectReason5)
-{
-    const Report command = padded({ 0xF3, kCmdStatusPoll });
-    const std::pair<Report, bool> cases[] = {
-        { reply(0xF3, 0x85), true },
-        { reply(0xF2, 0x85), false },
-        { reply(0xF3, 0x81, 5), false },
-        { reply(0xF3, 0x80, 5), true },
-    };
-    for (const auto& [r, passes] : cases)
-        EXPECT_EQ(passesCommonChecks(command.data(), r.data()), passes)
-            << std::hex << int(r[0]) << " " << int(r[1]) << " " << int(r[2]);
-}
-
-TEST(Replies, rejectReasonsGiveTheErrorOfTheirCommand)
-{
-    const std::tuple<std::uint8_t, std::int32_t, std::int32_t, std::int32_t> cases[] = {
-        { 1, 0xE31, 0xE41, 0xE41 }, { 2, 0xE33, 0xE33, 0xE41 }, { 3, 0xE34, 0xE41, 0xE34 }, // reason: mode query,
-        { 4, 0xE35, 0xE41, 0xE35 }, { 5, 0xE41, 0xE41, 0xE41 }, { 6, 0xE41, 0xE41, 0xE41 }, // checksum, status poll
-    };
-    for (const auto& [reason, mode, checksum, poll] : cases)
-    {
-        const auto r = reply(0xF0, kRespRejected, reason);
-        const auto errorOf = [&r](Step step) { return judgeReply(step, r.data()).errorId; };
-        EXPECT_EQ(errorOf(Step::ModeQuery), mode) << "reason " << int(reason);
-        EXPECT_EQ(errorOf(Step::BlockChecksum), checksum) << "reason " << int(reason);
-        EXPECT_EQ(errorOf(Step::StatusPoll), poll) << "reason " << int(reason);
-        for (auto step :
-             { Step::VersionQuery, Step::Prepare, Step::BeginBlock, Step::DataChunk, Step::LastChunkLength })
-            EXPECT_EQ(errorOf(step), 0xE41) << "reason " << int(reason) << ", step " << int(step);
     }
 }
 

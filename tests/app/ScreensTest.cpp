@@ -48,7 +48,7 @@ class Screens : public MainComponentTest
 protected:
     Screens()
     {
-        makeComponent();
+        m_main = &m_scenario.build();
         TxtLoader::getInstance()->setLocale(LANG_EN);
         m_main->m_deviceSysVer = "1.05";
         m_main->m_fileSysVer = "1.10";
@@ -81,6 +81,9 @@ protected:
             lines.add(juce::String(top));
         return lines.joinIntoString(" ");
     }
+
+    Scenario m_scenario{ m_source };
+    MainComponent* m_main;
 
     static void expectButton(AlineButton& button, const char* caption, juce::Rectangle<int> place)
     {

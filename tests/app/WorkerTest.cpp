@@ -1,155 +1,35 @@
 // The update worker end to end: the real main component and HID layer against the simulated
 // QEL-720, from OK to the last command the device receives.
 #include "MainComponentFixture.h"
-#include "SimulatedQel720.h"
-#include "TempFolder.h"
 #include "UpdateFileBuilder.h"
 
-#include <AlineButton.h>
 #include <HidCtrl.h>
 #include <UmockdevHidTestbed.h>
-
-#include <algorithm>
 
 namespace
 {
 using Fault = SimulatedQel720::Fault;
 using Kind = SimulatedQel720::FaultKind;
-using Bytes = std::vector<std::uint8_t>;
+using Bytes = Scenario::Bytes;
 
-constexpr std::uint32_t kFileDate = 0x20240315;
 constexpr std::uint8_t kModeQuery = 0x00, kVersionQuery = 0x01, kBeginBlock = 0x02, kDataChunk = 0x03, kChecksum = 0x04,
-                       kPoll = 0x05, kFinish = 0x06, kLastLength = 0x07, kPrepare = 0x08;
+                       kPoll = 0x05, kFinish = 0x06, kLastLength = 0x07, kPrepare = 0x08, kNone = 0xFF;
+const Fault kNoFault{ kNone, 1, Kind::NoReply };
 
 struct Region
 {
     std::uint8_t targetId;
-    std::size_t offset, address, size;
+    std::size_t offset, size;
 };
-const Region kMainRegions[] = { { 0xF1, 0x000000, 0x000000, 0x90000 },
-                                { 0xF2, 0x090000, 0x090000, 0x90000 },
-                                { 0xF3, 0x120000, 0x120000, 0xB0000 },
-                                { 0xF7, 0x1D0000, 0x1D0000, 0x10000 } };
-const char* const kDspNames[] = { "qelc1_dsp_prog.bin", "qelc1_dsp_data.bin", "qelc1_dsp_cymbal_data.bin" };
-const Region kDspRegions[] = { { 0xF4, 0, 0x120000, 0x2E000 },
-                               { 0xF5, 0, 0x160000, 0x20000 },
-                               { 0xF6, 0, 0x180000, 0x40000 } };
-enum Files
-{
-    kMain,
-    kDspData
+const Region kMainRegions[] = {
+    { 0xF1, 0x000000, 0x90000 }, { 0xF2, 0x090000, 0x90000 }, { 0xF3, 0x120000, 0xB0000 }, { 0xF7, 0x1D0000, 0x10000 }
 };
+const std::size_t kDspAddresses[] = { 0x120000, 0x160000, 0x180000 };
 
 Bytes prefix(const SimulatedQel720::Report& report, int length)
 {
     return Bytes(report.begin(), report.begin() + length);
 }
-
-// One update: its files, its device and its component.
-class Scenario
-{
-public:
-    explicit Scenario(testsupport::FakeHidSource& source) : m_source(source) {}
-    ~Scenario()
-    {
-        m_main.reset();
-        unplug();
-    }
-
-    void plugIn() { m_key = m_device.attach(m_source); }
-    void unplug()
-    {
-        if (!m_key.empty())
-            m_source.removeDevice(m_key);
-        m_key.clear();
-    }
-
-    Bytes writeMainFile(std::uint32_t date = kFileDate)
-    {
-        const auto builder = UpdateFileBuilder().patternRegions().date(date).version("1.10");
-        builder.write(m_files.child("QEL720v110.bin"));
-        return builder.image();
-    }
-
-    Bytes writeDsp(int which)
-    {
-        juce::MemoryBlock data;
-        UpdateFileBuilder::writeDsp(m_files.child(kDspNames[which]), kDspRegions[which].size).loadFileAsData(data);
-        const auto* bytes = static_cast<const std::uint8_t*>(data.getData());
-        return Bytes(bytes, bytes + data.getSize());
-    }
-
-    void write(Files files)
-    {
-        if (files == kMain)
-            writeMainFile();
-        else
-            writeDsp(1);
-    }
-
-    MainComponent& build(int replyTimeoutMs = 300)
-    {
-        m_main = std::make_unique<MainComponent>();
-        m_main->setSize(404, 126);
-        m_main->m_updateFolder = m_files.file();
-        m_main->m_replyTimeoutMs = replyTimeoutMs;
-        return *m_main;
-    }
-
-    juce::int32 state() const { return m_main->m_updState.load(); }
-    bool running() const { return m_main->isThreadRunning(); }
-    void pressOk() { m_main->buttonClicked(m_main->m_pOkButton); }
-
-    // OK, and the device checks to their end (state 1, or an error).
-    juce::int32 checkDevice()
-    {
-        pressOk();
-        EXPECT_TRUE(MainComponentTest::runUntil([&] { return state() != kStateLanguage || !running(); }));
-        return state();
-    }
-
-    // OK, Start once the device checks pass, then until the worker ends.
-    juce::int32 runUpdate()
-    {
-        if (checkDevice() == kStateWaitStart)
-            pressOk();
-        EXPECT_TRUE(MainComponentTest::runUntil([&] { return !running(); }));
-        return state();
-    }
-
-    bool waitForCommands(std::size_t n)
-    {
-        return MainComponentTest::runUntil([&] { return m_device.commands().size() >= n; });
-    }
-
-    int count(std::uint8_t command) const
-    {
-        const auto commands = m_device.commands();
-        return (int)std::count_if(commands.begin(), commands.end(), [&](auto& c) { return c[1] == command; });
-    }
-
-    std::uint8_t lastCommand() const
-    {
-        const auto commands = m_device.commands();
-        return commands.empty() ? 0xFF : commands.back()[1];
-    }
-
-    void expectFlashed(const Region& region, const Bytes& file, std::size_t size) const
-    {
-        const auto flash = m_device.flash(region.targetId);
-        const auto start = flash.begin() + (long)region.address;
-        EXPECT_TRUE(std::equal(start, start + (long)size, file.begin() + (long)region.offset))
-            << "target " << (int)region.targetId;
-        EXPECT_TRUE(std::all_of(start + (long)size, start + (long)region.size, [](auto b) { return b == 0xFF; }))
-            << "target " << (int)region.targetId << " written beyond " << size;
-    }
-
-    testsupport::FakeHidSource& m_source;
-    TempFolder m_files;
-    SimulatedQel720 m_device;
-    std::string m_key;
-    std::unique_ptr<MainComponent> m_main;
-};
 
 using Worker = MainComponentTest;
 } // namespace
@@ -165,9 +45,12 @@ TEST_F(Worker, MainFileGoesOutByteForByteAndRegionZeroOfTheSameDateStaysOut)
     } cases[] = {
         { "other date",
           0x20230101,
-          { 0xF1, 0x08, 0, 0, 0x1D, 0, 0xFF, 0, 0, 1, 0 },
+          { 0xF1, 8, 0, 0, 0x1D, 0, 0xFF, 0, 0, 1, 0 },
           { 0x90000, 0x90000, 0xB0000, 0x10000 } },
-        { "same date", kFileDate, { 0xF2, 0x08, 0, 0, 0x1D, 0, 0xFF, 0, 0x10, 0, 0 }, { 0, 0x90000, 0xB0000, 0x1000 } },
+        { "same date",
+          Scenario::kFileDate,
+          { 0xF2, 8, 0, 0, 0x1D, 0, 0xFF, 0, 0x10, 0, 0 },
+          { 0, 0x90000, 0xB0000, 0x1000 } },
     };
     for (const auto& c : cases)
     {
@@ -182,7 +65,10 @@ TEST_F(Worker, MainFileGoesOutByteForByteAndRegionZeroOfTheSameDateStaysOut)
         EXPECT_EQ(s.m_main->m_deviceSysVer, "1.05");
         EXPECT_EQ(prefix(s.m_device.lastPrepare(), 11), c.prepare);
         for (int r = 0; r < 4; ++r)
-            s.expectFlashed(kMainRegions[r], file, c.sizes[r]);
+        {
+            const auto& region = kMainRegions[r];
+            EXPECT_TRUE(s.holds(region.targetId, region.offset, file, region.offset, c.sizes[r], region.size)) << r;
+        }
         const Bytes secondBlockOfRegion1{ 0xF2, 0x02, 0x00, 0x00, 0x0B, 0x00, 0xFF, 0x00, 0x00, 0x02, 0x00 };
         const auto commands = s.m_device.commands();
         EXPECT_TRUE(std::any_of(commands.begin(), commands.end(),
@@ -201,12 +87,8 @@ TEST_F(Worker, DspFilesGoOutAloneOrTogetherAndBusyPollsAreRepeated)
     {
         const char* name;
         std::vector<int> files;
-        int busyPolls;
-        int blocks;
-    } cases[] = {
-        { "data alone, busy twice", { 1 }, 2, 1 },
-        { "program and cymbal data", { 0, 2 }, 0, 4 },
-    };
+        int busyPolls, blocks;
+    } cases[] = { { "data alone, busy twice", { 1 }, 2, 1 }, { "program and cymbal data", { 0, 2 }, 0, 4 } };
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.name);
@@ -220,65 +102,74 @@ TEST_F(Worker, DspFilesGoOutAloneOrTogetherAndBusyPollsAreRepeated)
 
         EXPECT_EQ(s.runUpdate(), kStateFinished);
         EXPECT_EQ(prefix(s.m_device.lastPrepare(), 11),
-                  Bytes({ kDspRegions[c.files[0]].targetId, kPrepare, 0, 0, 0, 0, 0xFF, 0, 0, 0, 0 }));
+                  Bytes({ std::uint8_t(0xF4 + c.files[0]), kPrepare, 0, 0, 0, 0, 0xFF, 0, 0, 0, 0 }));
         for (std::size_t i = 0; i < c.files.size(); ++i)
-            s.expectFlashed(kDspRegions[c.files[i]], contents[i], kDspRegions[c.files[i]].size);
+        {
+            const auto id = std::uint8_t(0xF4 + c.files[i]);
+            EXPECT_TRUE(s.holds(id, kDspAddresses[c.files[i]], contents[i], 0, contents[i].size(), contents[i].size()));
+        }
         EXPECT_EQ(s.m_device.blocksWritten(), c.blocks);
         EXPECT_EQ(s.count(kPoll), c.blocks * (c.busyPolls + 1));
         EXPECT_EQ(s.count(kVersionQuery), 0);
     }
 }
 
-// Each failure ends the update with its identifier, and the device gets nothing after it: no
-// further command, no finish. A refused chunk still lets the rest of its block go out.
-TEST_F(Worker, DeviceFaultsEndTheUpdateWithTheirIdentifierAndNothingAfter)
+// Each failure ends the update with its identifier, and the device gets nothing after it, not even
+// finish. A refused chunk still lets the rest of its block go out, and then nothing.
+TEST_F(Worker, FailuresEndTheUpdateWithTheirIdentifierAndNothingAfter)
 {
     const struct
     {
         const char* name;
-        Files files;
+        bool mainFile;
         Fault fault;
         juce::int32 error;
-        bool restOfBlock;
+        bool restOfBlock = false;
+        std::uint32_t deviceDate = 0x20230101;
+        const char* deviceVersion = "1.05";
     } cases[] = {
-        { "mode reason 1", kDspData, { kModeQuery, 1, Kind::Reject, 1 }, 0xE31, false },
-        { "mode reason 2", kDspData, { kModeQuery, 1, Kind::Reject, 2 }, 0xE33, false },
-        { "mode reason 3", kDspData, { kModeQuery, 1, Kind::Reject, 3 }, 0xE34, false },
-        { "mode reason 4", kDspData, { kModeQuery, 1, Kind::Reject, 4 }, 0xE35, false },
-        { "mode reason 5", kDspData, { kModeQuery, 1, Kind::Reject, 5 }, 0xE41, false },
-        { "mode reason 9", kDspData, { kModeQuery, 1, Kind::Reject, 9 }, 0xE41, false },
-        { "mode no reply", kDspData, { kModeQuery, 1, Kind::NoReply }, 0xE36, false },
-        { "mode wrong echo", kDspData, { kModeQuery, 1, Kind::WrongEcho }, 0xE41, false },
-        { "version refused", kMain, { kVersionQuery, 1, Kind::Reject, 1 }, 0xE41, false },
-        { "version no reply", kMain, { kVersionQuery, 1, Kind::NoReply }, 0xE36, false },
-        { "version wrong echo", kMain, { kVersionQuery, 1, Kind::WrongEcho }, 0xE41, false },
-        { "prepare refused", kDspData, { kPrepare, 1, Kind::Reject, 1 }, 0xE41, false },
-        { "prepare no reply", kDspData, { kPrepare, 1, Kind::NoReply }, 0xE36, false },
-        { "prepare wrong echo", kDspData, { kPrepare, 1, Kind::WrongEcho }, 0xE41, false },
-        { "begin refused", kDspData, { kBeginBlock, 1, Kind::Reject, 1 }, 0xE41, false },
-        { "begin no reply", kDspData, { kBeginBlock, 1, Kind::NoReply }, 0xE36, false },
-        { "begin wrong echo", kDspData, { kBeginBlock, 1, Kind::WrongEcho }, 0xE41, false },
-        { "chunk refused", kDspData, { kDataChunk, 5, Kind::Reject, 1 }, 0xE41, true },
-        { "chunk no reply", kDspData, { kDataChunk, 5, Kind::NoReply }, 0xE36, false },
-        { "chunk wrong echo", kDspData, { kDataChunk, 5, Kind::WrongEcho }, 0xE41, true },
-        { "last length refused", kDspData, { kLastLength, 1, Kind::Reject, 1 }, 0xE41, true },
-        { "checksum reason 2", kDspData, { kChecksum, 1, Kind::Reject, 2 }, 0xE33, false },
-        { "checksum reason 1", kDspData, { kChecksum, 1, Kind::Reject, 1 }, 0xE41, false },
-        { "checksum no reply", kDspData, { kChecksum, 1, Kind::NoReply }, 0xE36, false },
-        { "checksum wrong echo", kDspData, { kChecksum, 1, Kind::WrongEcho }, 0xE41, false },
-        { "poll reason 3", kDspData, { kPoll, 1, Kind::Reject, 3 }, 0xE34, false },
-        { "poll reason 4", kDspData, { kPoll, 1, Kind::Reject, 4 }, 0xE35, false },
-        { "poll reason 2", kDspData, { kPoll, 1, Kind::Reject, 2 }, 0xE41, false },
-        { "poll no reply", kDspData, { kPoll, 1, Kind::NoReply }, 0xE36, false },
-        { "poll wrong echo", kDspData, { kPoll, 1, Kind::WrongEcho }, 0xE41, false },
+        { "mode reason 1", false, { kModeQuery, 1, Kind::Reject, 1 }, 0xE31 },
+        { "mode reason 2", false, { kModeQuery, 1, Kind::Reject, 2 }, 0xE33 },
+        { "mode reason 3", false, { kModeQuery, 1, Kind::Reject, 3 }, 0xE34 },
+        { "mode reason 4", false, { kModeQuery, 1, Kind::Reject, 4 }, 0xE35 },
+        { "mode reason 5", false, { kModeQuery, 1, Kind::Reject, 5 }, 0xE41 },
+        { "mode reason 9", false, { kModeQuery, 1, Kind::Reject, 9 }, 0xE41 },
+        { "mode no reply", false, { kModeQuery, 1, Kind::NoReply }, 0xE36 },
+        { "mode wrong echo", false, { kModeQuery, 1, Kind::WrongEcho }, 0xE41 },
+        { "version refused", true, { kVersionQuery, 1, Kind::Reject, 1 }, 0xE41 },
+        { "version no reply", true, { kVersionQuery, 1, Kind::NoReply }, 0xE36 },
+        { "version wrong echo", true, { kVersionQuery, 1, Kind::WrongEcho }, 0xE41 },
+        { "device century above 20", true, kNoFault, 0xE11, false, 0x21000101 },
+        { "device day above 31", true, kNoFault, 0xE11, false, 0x20240132 },
+        { "device version with a comma", true, kNoFault, 0xE11, false, 0x20240101, "1,05" },
+        { "prepare refused", false, { kPrepare, 1, Kind::Reject, 1 }, 0xE41 },
+        { "prepare no reply", false, { kPrepare, 1, Kind::NoReply }, 0xE36 },
+        { "prepare wrong echo", false, { kPrepare, 1, Kind::WrongEcho }, 0xE41 },
+        { "begin refused", false, { kBeginBlock, 1, Kind::Reject, 1 }, 0xE41 },
+        { "begin no reply", false, { kBeginBlock, 1, Kind::NoReply }, 0xE36 },
+        { "begin wrong echo", false, { kBeginBlock, 1, Kind::WrongEcho }, 0xE41 },
+        { "chunk refused", false, { kDataChunk, 5, Kind::Reject, 1 }, 0xE41, true },
+        { "chunk no reply", false, { kDataChunk, 5, Kind::NoReply }, 0xE36 },
+        { "chunk wrong echo", false, { kDataChunk, 5, Kind::WrongEcho }, 0xE41, true },
+        { "last length refused", false, { kLastLength, 1, Kind::Reject, 1 }, 0xE41, true },
+        { "checksum reason 2", false, { kChecksum, 1, Kind::Reject, 2 }, 0xE33 },
+        { "checksum reason 1", false, { kChecksum, 1, Kind::Reject, 1 }, 0xE41 },
+        { "checksum no reply", false, { kChecksum, 1, Kind::NoReply }, 0xE36 },
+        { "checksum wrong echo", false, { kChecksum, 1, Kind::WrongEcho }, 0xE41 },
+        { "poll reason 3", false, { kPoll, 1, Kind::Reject, 3 }, 0xE34 },
+        { "poll reason 4", false, { kPoll, 1, Kind::Reject, 4 }, 0xE35 },
+        { "poll reason 2", false, { kPoll, 1, Kind::Reject, 2 }, 0xE41 },
+        { "poll no reply", false, { kPoll, 1, Kind::NoReply }, 0xE36 },
+        { "poll wrong echo", false, { kPoll, 1, Kind::WrongEcho }, 0xE41 },
     };
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.name);
         Scenario s(m_source);
         s.m_device.addFault(c.fault);
+        s.m_device.setVersion(c.deviceDate, c.deviceVersion);
         s.plugIn();
-        s.write(c.files);
+        c.mainFile ? s.writeMainFile() : s.writeDsp(1);
         s.build();
 
         EXPECT_EQ(s.runUpdate(), c.error);
@@ -290,100 +181,69 @@ TEST_F(Worker, DeviceFaultsEndTheUpdateWithTheirIdentifierAndNothingAfter)
         }
         else
         {
-            EXPECT_EQ(s.lastCommand(), c.fault.command);
+            EXPECT_EQ(s.lastCommand(), c.fault.command == kNone ? kVersionQuery : c.fault.command);
         }
     }
 }
 
-TEST_F(Worker, DeviceVersionOutOfFormIsE11AndNoVersionReadsAsZero)
+TEST_F(Worker, DeviceWithoutVersionReadsAsZeroZeroZero)
+{
+    Scenario s(m_source);
+    const std::uint8_t none[] = { 0xFF, 0xFF, 0xFF, 0xFF };
+    s.m_device.setVersionBytes(0x20240101, none);
+    s.plugIn();
+    s.writeMainFile();
+    s.build();
+    EXPECT_EQ(s.checkDevice(), kStateWaitStart);
+    EXPECT_EQ(s.m_main->m_deviceSysVer, "0.00");
+}
+
+// A removal in states 1 to 6 is 0xE37 at once and ends the worker; nothing is sent after it. On
+// the first screen the mode query simply goes unanswered; after the finish and on an error screen
+// the state stays.
+TEST_F(Worker, RemovalBreaksOnlyAnUpdateUnderWay)
 {
     const struct
     {
         const char* name;
-        std::uint32_t date;
-        Bytes version;
-        juce::int32 state;
+        Fault fault;       // the device vanishes in place of answering (kNone: unplugged at the end)
+        bool start;        // Start pressed
+        juce::int32 state; // where it ends
     } cases[] = {
-        { "century above 20", 0x21000101, { '1', '.', '0', '5' }, 0xE11 },
-        { "day above 31", 0x20240132, { '1', '.', '0', '5' }, 0xE11 },
-        { "comma for the point", 0x20240101, { '1', ',', '0', '5' }, 0xE11 },
-        { "no version", 0x20240101, { 0xFF, 0xFF, 0xFF, 0xFF }, kStateWaitStart },
+        { "waiting for Start", kNoFault, false, kErrRemoved },
+        { "prepare", { kPrepare, 1, Kind::Remove }, true, kErrRemoved },
+        { "begin block", { kBeginBlock, 1, Kind::Remove }, true, kErrRemoved },
+        { "data", { kDataChunk, 3, Kind::Remove }, true, kErrRemoved },
+        { "checksum", { kChecksum, 1, Kind::Remove }, true, kErrRemoved },
+        { "status poll", { kPoll, 1, Kind::Remove }, true, kErrRemoved },
+        { "first screen", { kModeQuery, 1, Kind::Remove }, false, kErrTimeout },
+        { "complete", kNoFault, true, kStateFinished },
+        { "error screen", { kChecksum, 1, Kind::Reject, 2 }, true, kErrReason2 },
     };
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.name);
         Scenario s(m_source);
-        s.m_device.setVersionBytes(c.date, c.version.data());
+        s.m_device.addFault(c.fault);
         s.plugIn();
-        s.writeMainFile();
-        s.build();
+        s.writeDsp(1);
+        s.build(c.state == kErrTimeout ? 300 : 10000);
 
-        EXPECT_EQ(s.checkDevice(), c.state);
-        EXPECT_EQ(s.lastCommand(), kVersionQuery);
-        if (c.state == kStateWaitStart)
+        if (s.checkDevice() == kStateWaitStart && c.start)
         {
-            EXPECT_EQ(s.m_main->m_deviceSysVer, "0.00");
-        }
-    }
-}
-
-// A removal in states 1 to 6 is 0xE37 at once, the worker ends, and nothing is sent after it.
-TEST_F(Worker, RemovalDuringTheUpdateIsE37AndEndsIt)
-{
-    const struct
-    {
-        const char* name;
-        std::uint8_t command; // the device vanishes in place of answering this; 0xFF: while waiting for Start
-        int occurrence;
-    } cases[] = {
-        { "waiting for Start", 0xFF, 1 }, { "prepare", kPrepare, 1 },   { "begin block", kBeginBlock, 1 },
-        { "data", kDataChunk, 3 },        { "checksum", kChecksum, 1 }, { "status poll", kPoll, 1 },
-    };
-    for (const auto& c : cases)
-    {
-        SCOPED_TRACE(c.name);
-        Scenario s(m_source);
-        if (c.command != 0xFF)
-            s.m_device.addFault({ c.command, c.occurrence, Kind::Remove });
-        s.plugIn();
-        s.write(kDspData);
-        s.build(10000);
-
-        ASSERT_EQ(s.checkDevice(), kStateWaitStart);
-        if (c.command == 0xFF)
-            s.unplug();
-        else
             s.pressOk();
-        EXPECT_TRUE(runUntil([&] { return s.state() == kErrRemoved && !s.running(); }));
+            EXPECT_TRUE(runUntil([&] { return s.state() == c.state || !s.running(); }));
+        }
+        s.unplug();
+        EXPECT_TRUE(runUntil([&] { return s.m_main->m_pHidCtrl->m_bConnected == 0 && !s.running(); }));
         const auto sent = s.m_device.commands().size();
         runUntil([] { return false; }, 50);
+        EXPECT_EQ(s.state(), c.state);
         EXPECT_EQ(s.m_device.commands().size(), sent);
-        if (c.command != 0xFF)
+        if (c.fault.kind == Kind::Remove)
         {
-            EXPECT_EQ(s.lastCommand(), c.command);
+            EXPECT_EQ(s.lastCommand(), c.fault.command);
         }
-    }
-}
-
-TEST_F(Worker, RemovalOutsideTheUpdateChangesNothing)
-{
-    // On the first screen the mode query simply goes unanswered; on the completion screen and an
-    // error screen the state stays.
-    for (auto fault : { Fault{ kModeQuery, 1, Kind::Remove }, Fault{ 0xFF, 1, Kind::NoReply },
-                        Fault{ kChecksum, 1, Kind::Reject, 2 } })
-    {
-        Scenario s(m_source);
-        s.m_device.addFault(fault);
-        s.plugIn();
-        s.write(kDspData);
-        s.build();
-        const auto end = s.runUpdate();
-        EXPECT_EQ(end, fault.command == kModeQuery  ? kErrTimeout
-                       : fault.command == kChecksum ? kErrReason2
-                                                    : kStateFinished);
-        s.unplug();
-        runUntil([&] { return s.m_main->m_pHidCtrl->m_bConnected == 0; });
-        EXPECT_EQ(s.state(), end);
     }
 }
 
@@ -395,19 +255,19 @@ TEST_F(Worker, QuitInEveryStateStopsTheWorkerAndSendsNothingMore)
     const struct
     {
         const char* name;
-        std::uint8_t unanswered; // 0xFF: all answered, the worker waits for Start
+        std::uint8_t unanswered; // kNone: all answered, the worker waits for Start
         juce::int32 state;
-        bool deleted; // the component deleted in place of the quit steps
+        bool deleted = false; // the component deleted in place of the quit steps
     } cases[] = {
-        { "device checks", kModeQuery, kStateLanguage, false },
-        { "waiting for Start", 0xFF, kStateWaitStart, false },
-        { "prepare", kPrepare, kStatePrepare, false },
-        { "begin block", kBeginBlock, kStateBeginBlock, false },
-        { "data", kDataChunk, kStateData, false },
-        { "checksum", kChecksum, kStateChecksum, false },
-        { "status poll", kPoll, kStatePoll, false },
+        { "device checks", kModeQuery, kStateLanguage },
+        { "waiting for Start", kNone, kStateWaitStart },
+        { "prepare", kPrepare, kStatePrepare },
+        { "begin block", kBeginBlock, kStateBeginBlock },
+        { "data", kDataChunk, kStateData },
+        { "checksum", kChecksum, kStateChecksum },
+        { "status poll", kPoll, kStatePoll },
         { "data, component deleted", kDataChunk, kStateData, true },
-        { "waiting for Start, component deleted", 0xFF, kStateWaitStart, true },
+        { "waiting for Start, component deleted", kNone, kStateWaitStart, true },
     };
     for (const auto& c : cases)
     {
@@ -415,7 +275,7 @@ TEST_F(Worker, QuitInEveryStateStopsTheWorkerAndSendsNothingMore)
         Scenario s(m_source);
         s.m_device.addFault({ c.unanswered, 1, Kind::NoReply });
         s.plugIn();
-        s.write(kDspData);
+        s.writeDsp(1);
         s.build(10000);
 
         s.pressOk();
@@ -426,17 +286,13 @@ TEST_F(Worker, QuitInEveryStateStopsTheWorkerAndSendsNothingMore)
                 s.pressOk();
         }
         ASSERT_TRUE(runUntil(
-            [&] { return s.state() == c.state && (c.unanswered == 0xFF || s.lastCommand() == c.unanswered); }));
+            [&] { return s.state() == c.state && (c.unanswered == kNone || s.lastCommand() == c.unanswered); }));
         const auto sent = s.m_device.commands().size();
         if (c.deleted)
-        {
             s.m_main.reset();
-        }
         else
-        {
             s.m_main->QuitSequence();
-            EXPECT_FALSE(s.running());
-        }
+        EXPECT_TRUE(c.deleted || !s.running());
         runUntil([] { return false; }, 50);
         EXPECT_EQ(s.m_device.commands().size(), sent);
         EXPECT_FALSE(s.m_device.finished());
@@ -450,14 +306,11 @@ TEST_F(Worker, FileGoneOrShortenedBeforeItsBlockIsE32WithNothingOfItSent)
         SCOPED_TRACE(removed ? "removed" : "shortened");
         Scenario s(m_source);
         s.plugIn();
-        s.write(kDspData);
+        s.writeDsp(1);
         s.build();
         ASSERT_EQ(s.checkDevice(), kStateWaitStart);
-        const auto file = s.m_files.child(kDspNames[1]);
-        if (removed)
-            file.deleteFile();
-        else
-            UpdateFileBuilder::writeDsp(file, 0x1000);
+        const auto file = s.m_files.child(Scenario::kDspNames[1]);
+        removed ? (void)file.deleteFile() : (void)UpdateFileBuilder::writeDsp(file, 0x1000);
 
         s.pressOk();
         EXPECT_TRUE(runUntil([&] { return !s.running(); }));
@@ -466,42 +319,40 @@ TEST_F(Worker, FileGoneOrShortenedBeforeItsBlockIsE32WithNothingOfItSent)
     }
 }
 
-// One component at a time: the process has one HID holder.
 TEST_F(Worker, OkStartsTheWorkerOnlyWithValidFilesAndTheDeviceConnected)
 {
+    const struct
     {
-        Scenario absent(m_source);
-        absent.write(kDspData);
-        absent.build();
-        EXPECT_EQ(absent.checkDevice(), kErrNotConnected);
-        EXPECT_FALSE(absent.running());
-    }
+        const char* name;
+        bool device, replug;
+        std::function<void(Scenario&)> files;
+        juce::int32 state;
+    } cases[] = {
+        { "no device", false, false, [](Scenario& s) { s.writeDsp(1); }, kErrNotConnected },
+        { "broken main file", true, false,
+          [](Scenario& s) { UpdateFileBuilder().wrongCrc().write(s.m_files.child("QEL720v001.bin")); }, kErrFileCrc },
+        { "no valid DSP file", true, false,
+          [](Scenario& s) { UpdateFileBuilder::writeDsp(s.m_files.child(Scenario::kDspNames[1]), 10); }, kErrOther },
+        { "unplugged and plugged in again", true, true, [](Scenario& s) { s.writeDsp(1); }, kStateWaitStart },
+    };
+    for (const auto& c : cases)
     {
-        Scenario broken(m_source); // the file's error, and the device hears nothing
-        broken.plugIn();
-        UpdateFileBuilder().wrongCrc().write(broken.m_files.child("QEL720v001.bin"));
-        broken.build();
-        EXPECT_EQ(broken.checkDevice(), kErrFileCrc);
-        EXPECT_TRUE(broken.m_device.commands().empty());
-    }
-    {
-        Scenario invalid(m_source); // no valid DSP file: the worker ends at once with 0xE41
-        invalid.plugIn();
-        UpdateFileBuilder::writeDsp(invalid.m_files.child(kDspNames[1]), 10);
-        invalid.build();
-        EXPECT_EQ(invalid.runUpdate(), kErrOther);
-        EXPECT_TRUE(invalid.m_device.commands().empty());
-    }
-    {
-        Scenario replugged(m_source); // unplugged on the first screen and plugged in again
-        replugged.plugIn();
-        replugged.write(kDspData);
-        replugged.build();
-        replugged.unplug();
-        ASSERT_TRUE(runUntil([&] { return replugged.m_main->m_pHidCtrl->m_bConnected == 0; }));
-        replugged.plugIn();
-        ASSERT_TRUE(runUntil([&] { return replugged.m_main->m_pHidCtrl->m_bConnected != 0; }));
-        EXPECT_EQ(replugged.checkDevice(), kStateWaitStart);
+        SCOPED_TRACE(c.name);
+        Scenario s(m_source);
+        if (c.device)
+            s.plugIn();
+        c.files(s);
+        s.build();
+        if (c.replug)
+        {
+            s.unplug();
+            ASSERT_TRUE(runUntil([&] { return s.m_main->m_pHidCtrl->m_bConnected == 0; }));
+            s.plugIn();
+            ASSERT_TRUE(runUntil([&] { return s.m_main->m_pHidCtrl->m_bConnected != 0; }));
+        }
+        EXPECT_EQ(s.checkDevice(), c.state);
+        EXPECT_TRUE(runUntil([&] { return !s.running() || s.state() == kStateWaitStart; }));
+        EXPECT_EQ(s.m_device.commands().empty(), c.state != kStateWaitStart);
     }
 }
 
@@ -510,12 +361,12 @@ TEST_F(Worker, SecondOkDuringTheDeviceChecksDoesNothing)
     Scenario s(m_source);
     s.m_device.addFault({ kModeQuery, 1, Kind::NoReply });
     s.plugIn();
-    s.write(kDspData);
+    s.writeDsp(1);
     s.build(10000);
     s.pressOk();
-    ASSERT_TRUE(s.waitForCommands(1));
+    ASSERT_TRUE(runUntil([&] { return s.m_device.commands().size() == 1; }));
 
-    s.m_files.child(kDspNames[1]).deleteFile(); // checking the files again would end in 0xE01
+    s.m_files.child(Scenario::kDspNames[1]).deleteFile(); // checking the files again would end in 0xE01
     s.pressOk();
     EXPECT_EQ(s.state(), kStateLanguage);
     EXPECT_EQ(s.m_main->m_updTargets[5].m_status, kStatusValid);
@@ -536,6 +387,6 @@ TEST(WorkerOnHidraw, MainFileThroughAnEmulatedHidrawNode)
 
     EXPECT_EQ(s.runUpdate(), kStateFinished);
     for (const auto& region : kMainRegions)
-        s.expectFlashed(region, file, region.size);
+        EXPECT_TRUE(s.holds(region.targetId, region.offset, file, region.offset, region.size, region.size));
     EXPECT_TRUE(s.m_device.finished());
 }

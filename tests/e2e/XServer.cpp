@@ -46,6 +46,9 @@ XServer::XServer()
     m_display = XOpenDisplay(m_name.c_str());
     if (m_display == nullptr)
         return;
+    // A window may go while it is looked at (the program quits); Xlib's own handler would end this
+    // process for that. The query then simply answers nothing.
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
     // A window manager would have made these; JUCE only looks them up.
     for (const char* atom : { "WM_PROTOCOLS", "WM_TAKE_FOCUS", "WM_DELETE_WINDOW", "_NET_WM_PING", "WM_CHANGE_STATE",
                               "WM_STATE", "_NET_WM_WINDOW_TYPE", "_NET_WM_STATE", "_NET_WM_STATE_HIDDEN",
@@ -120,6 +123,16 @@ juce::Rectangle<int> XServer::bounds(Window window)
     XWindowAttributes attributes{};
     XGetWindowAttributes(m_display, window, &attributes);
     return { attributes.x, attributes.y, attributes.width, attributes.height };
+}
+
+juce::Image XServer::capture(Window window)
+{
+    const auto area = bounds(window);
+    juce::Image result(juce::Image::RGB, area.getWidth(), area.getHeight(), true);
+    for (int y = 0; y < area.getHeight(); ++y)
+        for (int x = 0; x < area.getWidth(); ++x)
+            result.setPixelAt(x, y, pixel(window, x, y));
+    return result;
 }
 
 juce::Colour XServer::pixel(Window window, int x, int y)

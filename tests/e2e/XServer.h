@@ -31,6 +31,8 @@ public:
     Window waitForWindow(const std::string& title, int timeoutMs = 20000);
     std::string title(Window window);
     juce::Rectangle<int> bounds(Window window);
+    // What the window shows.
+    juce::Image capture(Window window);
     // The colour at (x, y) inside the window.
     juce::Colour pixel(Window window, int x, int y);
     // Waits until the pixel has (or, with `equal` false, no longer has) the colour.
