@@ -62,12 +62,13 @@ struct FontResolver::Platform
 
     // The chain member for one font of fontconfig's list, shared by every chain that holds it.
     // Nothing is read from the font file here: the typeface opens it on first use.
-    FallbackTypeface::Face faceFor(FcPattern* font, const FcCharSet* charset, bool embolden)
+    FallbackTypeface::Face faceFor(FcPattern* font, const FcCharSet* charset, bool embolden, bool emBoxLine)
     {
         const juce::String path = getString(font, FC_FILE);
         int index = 0;
         FcPatternGetInteger(font, FC_INDEX, 0, &index);
-        const juce::String key = path + ":" + juce::String(index) + (embolden ? ":embolden" : "");
+        const juce::String key =
+            path + ":" + juce::String(index) + (embolden ? ":embolden" : "") + (emBoxLine ? ":embox" : "");
 
         auto found = faces.find(key);
 
@@ -80,7 +81,8 @@ struct FontResolver::Platform
             return {};
 
         FallbackTypeface::Face face;
-        face.typeface = new FreeTypeFace(getString(font, FC_FAMILY), getString(font, FC_STYLE), path, index, embolden);
+        face.typeface =
+            new FreeTypeFace(getString(font, FC_FAMILY), getString(font, FC_STYLE), path, index, embolden, emBoxLine);
         face.hasGlyph = [coverage](juce::juce_wchar c)
         { return FcCharSetHasChar(coverage.get(), (FcChar32)c) != FcFalse; };
         face.source = face.typeface->getName() + " " + face.typeface->getStyle() + (embolden ? " emboldened" : "") +
@@ -90,7 +92,7 @@ struct FontResolver::Platform
     }
 
     FcConfig* config;
-    std::map<juce::String, FallbackTypeface::Face> faces; // key: file, face index, emboldening
+    std::map<juce::String, FallbackTypeface::Face> faces; // key: file, face index, emboldening, line
 };
 
 FontResolver::FontResolver() = default;
@@ -144,7 +146,9 @@ std::vector<FallbackTypeface::Face> FontResolver::buildChain(const Description& 
 
             int weight = FC_WEIGHT_REGULAR;
             FcPatternGetInteger(font, FC_WEIGHT, 0, &weight);
-            FallbackTypeface::Face face = m_pPlatform->faceFor(font, charset, bold && weight < FC_WEIGHT_DEMIBOLD);
+            // The CJK names (those with a language) drew their glyphs filling the line.
+            FallbackTypeface::Face face = m_pPlatform->faceFor(font, charset, bold && weight < FC_WEIGHT_DEMIBOLD,
+                                                               description.language.isNotEmpty());
 
             if (face.typeface != nullptr)
                 chain.push_back(std::move(face));

@@ -4,6 +4,7 @@
 #include FT_FREETYPE_H
 #include FT_ADVANCES_H
 #include FT_OUTLINE_H
+#include FT_TRUETYPE_TABLES_H
 
 #include <iostream>
 #include <unordered_map>
@@ -116,7 +117,7 @@ struct FreeTypeFace::State
         }
     }
 
-    bool open(const juce::String& file, int faceIndex, bool embolden)
+    bool open(const juce::String& file, int faceIndex, bool embolden, bool emBoxLine)
     {
         library = sharedLibrary();
 
@@ -137,9 +138,17 @@ struct FreeTypeFace::State
         if (face->charmap == nullptr && face->num_charmaps > 0)
             FT_Set_Charmap(face, face->charmaps[0]);
 
-        const int height = face->ascender - face->descender;
+        int ascender = face->ascender;
+        int descender = face->descender;
+        const auto* os2 = emBoxLine ? static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2)) : nullptr;
+        if (os2 != nullptr && os2->version != 0xFFFF && os2->sTypoAscender > 0 && os2->sTypoDescender <= 0)
+        {
+            ascender = os2->sTypoAscender;
+            descender = os2->sTypoDescender;
+        }
+        const int height = ascender - descender;
         scale = 1.0f / (float)(height > 0 ? height : juce::jmax(1, (int)face->units_per_EM));
-        ascent = juce::jlimit(0.0f, 1.0f, scale * (float)face->ascender);
+        ascent = juce::jlimit(0.0f, 1.0f, scale * (float)ascender);
         strength = embolden ? (FT_Pos)(face->units_per_EM / kEmboldenDivisor) : 0;
         hasKerning = FT_HAS_KERNING(face);
         return true;
@@ -222,11 +231,12 @@ struct FreeTypeFace::State
 };
 
 FreeTypeFace::FreeTypeFace(const juce::String& family, const juce::String& style, const juce::String& file,
-                           int faceIndex, bool embolden)
+                           int faceIndex, bool embolden, bool emBoxLine)
     : juce::Typeface(family, style),
       m_file(file),
       m_faceIndex(faceIndex),
-      m_embolden(embolden)
+      m_embolden(embolden),
+      m_emBoxLine(emBoxLine)
 {
 }
 
@@ -239,7 +249,7 @@ bool FreeTypeFace::ensureOpen() const
                    {
                        auto state = std::make_unique<State>();
 
-                       if (state->open(m_file, m_faceIndex, m_embolden))
+                       if (state->open(m_file, m_faceIndex, m_embolden, m_emBoxLine))
                            m_pState = std::move(state);
                        else
                            std::cerr << "FreeTypeFace: cannot open face " << m_faceIndex << " of " << m_file << "\n";

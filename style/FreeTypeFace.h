@@ -27,8 +27,11 @@ class FreeTypeFace : public juce::Typeface
 public:
     // family and style are the names the font matcher reported for this face; faceIndex is its
     // index in the file as the matcher gives it (named instances of variable fonts included).
+    // emBoxLine: the line is the font's em box as its OS/2 table gives it, as CJK fonts draw on
+    // macOS (Hiragino, Heiti: ascent + descent = 1 em), rather than its taller hhea line; the
+    // glyphs of a CJK stand-in then have the size the texts were made for.
     FreeTypeFace(const juce::String& family, const juce::String& style, const juce::String& file, int faceIndex,
-                 bool embolden);
+                 bool embolden, bool emBoxLine = false);
     ~FreeTypeFace() override;
 
     float getAscent() const override;
@@ -54,6 +57,7 @@ private:
     const juce::String m_file;
     const int m_faceIndex;
     const bool m_embolden;
+    const bool m_emBoxLine;
 
     mutable std::once_flag m_openOnce;
     mutable std::atomic<bool> m_opened{ false };

@@ -71,6 +71,7 @@ int main(int argc, char* argv[])
         shooter.run([](Updater& u) { UpdateFileBuilder().version("1.10").write(u.file("QEL720v110.bin")); },
                     [&](Updater& u, XServer::Window w)
                     {
+                        juce::Thread::sleep(300);
                         shooter.save(w, "1-language");
                         u.pressReturnUntil([&] { return u.showsGrey(U::kLanguageBox); });
                         juce::Thread::sleep(300);

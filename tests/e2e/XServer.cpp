@@ -129,9 +129,18 @@ juce::Image XServer::capture(Window window)
 {
     const auto area = bounds(window);
     juce::Image result(juce::Image::RGB, area.getWidth(), area.getHeight(), true);
+    XImage* image =
+        XGetImage(m_display, window, 0, 0, (unsigned)area.getWidth(), (unsigned)area.getHeight(), AllPlanes, ZPixmap);
+    if (image == nullptr)
+        return result;
     for (int y = 0; y < area.getHeight(); ++y)
         for (int x = 0; x < area.getWidth(); ++x)
-            result.setPixelAt(x, y, pixel(window, x, y));
+        {
+            const auto value = XGetPixel(image, x, y);
+            result.setPixelAt(x, y,
+                              juce::Colour((juce::uint8)(value >> 16), (juce::uint8)(value >> 8), (juce::uint8)value));
+        }
+    XDestroyImage(image);
     return result;
 }
 

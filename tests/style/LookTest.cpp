@@ -118,7 +118,7 @@ TEST(AlineButton, captionIsCentredInItsTypefaceAndStyle)
         const auto ink = inkBounds(image, near(image, juce::Colour(0xFF101010), 0x60));
         const auto core = inkBounds(image, near(image, juce::Colour(0xFF101010), 2));
         const auto darker = inkBounds(image, near(image, juce::Colours::black, 0x0D));
-        EXPECT_TRUE(ink.getX() >= 4 && ink.getRight() <= 96 && (text.length() < 20 || ink.getWidth() > 88) &&
+        EXPECT_TRUE(ink.getX() >= 4 && ink.getRight() <= 96 && (text.length() < 20 || ink.getWidth() > 84) &&
                     std::abs(ink.getCentreX() - 50) <= 1 && std::abs(ink.getCentreY() - height / 2) <= 1 &&
                     (!bold || (!core.isEmpty() && darker.isEmpty())))
             << text << ": " << ink.toString() << ", " << core.toString();
