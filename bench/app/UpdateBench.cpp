@@ -12,6 +12,7 @@
 // Run under a display (xvfb-run -a -s "-screen 0 1024x768x24" build/bench/app/update_bench, or the
 // run_benchmarks target); started without umockdev's preload library, it restarts itself under
 // umockdev-wrapper.
+#include "../UmockdevRestart.h"
 #include "BenchDisplay.h"
 #include "MainComponent.h"
 #include "MainWindow.h"
@@ -246,15 +247,8 @@ BENCHMARK_CAPTURE(FullMainFileUpdate, hidraw, Transport::Hidraw)->Iterations(3)-
 
 int main(int argc, char** argv)
 {
-    if (!testsupport::UmockdevHidTestbed::available())
-    {
-        std::vector<char*> args{ const_cast<char*>("umockdev-wrapper") };
-        args.insert(args.end(), argv, argv + argc);
-        args.push_back(nullptr);
-        execvp("umockdev-wrapper", args.data());
-        std::perror("umockdev-wrapper");
+    if (!runUnderUmockdev(argc, argv))
         return 1;
-    }
     if (!prepareDisplayForJuce())
     {
         std::fprintf(stderr, "No display: run under xvfb-run.\n");

@@ -5,6 +5,7 @@
 // Needs umockdev's preload library; started without it, the program restarts itself under
 // umockdev-wrapper.
 
+#include "../UmockdevRestart.h"
 #include "RunLoop.h"
 #include <UmockdevHidTestbed.h>
 #include <platform/IOKitHID.h>
@@ -109,15 +110,8 @@ BENCHMARK(EchoRoundTrip)->Iterations(5000)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv)
 {
-    if (!testsupport::UmockdevHidTestbed::available())
-    {
-        std::vector<char*> args{ const_cast<char*>("umockdev-wrapper") };
-        args.insert(args.end(), argv, argv + argc);
-        args.push_back(nullptr);
-        execvp("umockdev-wrapper", args.data());
-        std::perror("umockdev-wrapper");
+    if (!runUnderUmockdev(argc, argv))
         return 1;
-    }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

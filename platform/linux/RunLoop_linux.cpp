@@ -143,7 +143,10 @@ void RunLoop::runOnce(double maxWaitSeconds)
     const int count = epoll_wait(m_impl->epollFd, events, 16, timeoutMs);
     for (int i = 0; i < count; ++i)
     {
-        if (events[i].data.u64 == wakeId)
+        // epoll_event is packed: its id is copied out rather than bound to a reference, which would
+        // be misaligned.
+        const uint64_t id = events[i].data.u64;
+        if (id == wakeId)
         {
             m_impl->runPostedWork();
             continue;
@@ -151,7 +154,7 @@ void RunLoop::runOnce(double maxWaitSeconds)
         std::shared_ptr<FdCallback> callback;
         {
             std::lock_guard<std::mutex> lock(m_impl->mutex);
-            auto found = m_impl->sources.find(events[i].data.u64);
+            auto found = m_impl->sources.find(id);
             if (found != m_impl->sources.end())
                 callback = found->second.callback;
         }
