@@ -56,6 +56,14 @@ void fillEntry(UpdateTarget& target, const juce::File& file, int index)
 }
 
 bool isDigit(juce::juce_wchar c) { return c >= '0' && c <= '9'; }
+
+// Whether the folder has an entry of that name, whatever it is or points to: a link that leads
+// nowhere (or round in a loop) is a file that cannot be loaded, not a missing one.
+bool isPresent(const juce::File& file)
+{
+    struct stat info = {};
+    return ::lstat(file.getFullPathName().toRawUTF8(), &info) == 0;
+}
 } // namespace
 
 juce::File MainComponent::updateFolder()
@@ -113,7 +121,7 @@ bool MainComponent::CheckDspFiles(const juce::File& folder)
     for (int i = 0; i < kDspCount; ++i)
     {
         files[i] = folder.getChildFile(kDspNames[i]);
-        anyPresent = anyPresent || files[i].exists();
+        anyPresent = anyPresent || isPresent(files[i]);
     }
     if (!anyPresent)
         return false;
@@ -201,7 +209,7 @@ bool readRegularFile(const juce::File& file, size_t limit, juce::MemoryBlock& co
 
 int MainComponent::ParseUpdFile(const juce::File& file, int expectedSize, unsigned int* date, juce::String& version)
 {
-    if (!file.exists())
+    if (!isPresent(file))
         return kErrNoFile;
 
     // One byte past the expected size tells a longer file, however long it is or grows.

@@ -174,8 +174,10 @@ bool MainComponent::RunOneTurn()
         default: break; // waiting for Start
     }
 
+    // A quit may have come while the last block's "block done" was on its way: after a quit the
+    // device gets no command, not even finish.
     const auto after = m_updState.load();
-    if (after == kStateFinished)
+    if (after == kStateFinished && !threadShouldExit())
         SendFinish();
     if (after == kStateFinished || isError(after))
     {
@@ -204,8 +206,13 @@ void MainComponent::DoDeviceChecks()
 void MainComponent::DoPrepare()
 {
     m_updKind = 0;
-    while (m_updTargets[m_updKind].m_status != kStatusToSend)
-        ++m_updKind; // state 1 is reached only with something to send
+    while (m_updKind < kUpdateTargetCount && m_updTargets[m_updKind].m_status != kStatusToSend)
+        ++m_updKind;
+    if (m_updKind == kUpdateTargetCount)
+    {
+        SetUpdState(kErrOther); // state 1 is reached only with something to send
+        return;
+    }
     buildPrepare(m_sendBuf, m_updKind, m_updTargets[m_updKind].m_targetId);
     if (!Exchange())
         return;

@@ -21,12 +21,44 @@ MainWindow::MainWindow()
     const int width = m_pMainComponent->getWidth();
     const int height = m_pMainComponent->getHeight();
     centreWithSize(width + 2, height + getTitleBarHeight() + 2);
+    m_placedSize = getLocalBounds();
 
     setAlwaysOnTop(true);
     setUsingNativeTitleBar(true);
+    pinNativeSize(); // before the window manager first looks, when the window is shown
+    juce::Desktop::getInstance().addFocusChangeListener(this);
     setVisible(true);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() { juce::Desktop::getInstance().removeFocusChangeListener(this); }
+
+// JUCE replaces the window's size hints when it makes a new buffer to paint into, right before the
+// paint: on the first paint and on the first after about three seconds without one.
+void MainWindow::paintOverChildren(juce::Graphics&)
+{
+    const auto now = juce::Time::getMillisecondCounter();
+    if (m_lastPaintMs == 0 || now - m_lastPaintMs >= 1000)
+        pinNativeSize();
+    m_lastPaintMs = now;
+}
+
+// JUCE hands the keyboard focus to the window itself when it learns that the window has become
+// the system's focus window and knows of no child that had the focus before. It may learn that
+// late, taking the focus from the button a key was meant for just before it handles that key: on
+// X11 its event loop wakes only when data arrives on the display connection, and the focus event
+// often arrives while JUCE waits for a reply (the button taking the focus in the first paint asks
+// the server whether the window has it), then waits in Xlib's queue until the next key comes. The
+// focus goes back to the child that had it at once, before the key is handled.
+void MainWindow::focusGained(FocusChangeType)
+{
+    if (hasKeyboardFocus(false) && m_pLastFocusedChild != nullptr && m_pLastFocusedChild->isShowing())
+        m_pLastFocusedChild->grabKeyboardFocus();
+}
+
+void MainWindow::globalFocusChanged(juce::Component* focused)
+{
+    if (focused != nullptr && focused != this && isParentOf(focused))
+        m_pLastFocusedChild = focused;
+}
 
 void MainWindow::closeButtonPressed() { m_pMainComponent->QuitSequence(); }

@@ -8,7 +8,7 @@ class MainComponent;
 // centred; its content is the MainComponent, which it owns.
 //
 // Threading: message thread only.
-class MainWindow : public juce::DocumentWindow
+class MainWindow : public juce::DocumentWindow, private juce::FocusChangeListener
 {
 public:
     MainWindow();
@@ -19,6 +19,23 @@ public:
 
     // Not owned here: the window owns its content.
     MainComponent* m_pMainComponent;
+
+protected:
+    // The first paint after a pause puts the size hints back (see pinNativeSize).
+    void paintOverChildren(juce::Graphics& g) override;
+    // Passes the keyboard focus on to the child that had it last (see MainWindow.cpp).
+    void focusGained(FocusChangeType cause) override;
+
+private:
+    void globalFocusChanged(juce::Component* focused) override;
+
+    // Tells the window manager that the size the window was placed with is its least and greatest
+    // size (MainWindow_<window system>.cpp).
+    void pinNativeSize();
+
+    juce::Rectangle<int> m_placedSize; // logical, at (0, 0)
+    juce::Component::SafePointer<juce::Component> m_pLastFocusedChild;
+    juce::uint32 m_lastPaintMs = 0;
 
     JUCE_DECLARE_NON_COPYABLE(MainWindow)
 };

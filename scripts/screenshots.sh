@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds, and takes a picture of every screen of the real program in each
-# of the twelve languages (language, confirmation with both versions, DSP confirmation, progress,
-# completion, an error), with the simulated device behind an emulated hidraw node, into
+# of the twelve languages (language, its list open, confirmation with both versions, DSP
+# confirmation, progress, completion, and the errors without a device (0E21), of the update file
+# (0E05) and of the device (0E41)), with the simulated device behind an emulated hidraw node, into
 # build/screenshots/. No display of your own is needed: the program runs on a private X server.
 set -euo pipefail
 cd "$(dirname "$0")/.."

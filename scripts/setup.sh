@@ -8,11 +8,11 @@ PACKAGES=(
   juce-modules-source
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libudev-dev udev umockdev libumockdev-dev
-  libfontconfig-dev fonts-dejavu-core fonts-droid-fallback fonts-nanum fonts-noto-cjk fonts-liberation2
+  libfontconfig-dev fonts-dejavu-core fonts-droid-fallback fonts-nanum fonts-noto-cjk fonts-liberation2 fonts-urw-base35
   libfreetype-dev libx11-dev libxrandr-dev libxinerama-dev libxcursor-dev libxext-dev
   libasound2-dev libpng-dev libjpeg-dev zlib1g-dev
   xvfb xauth xdotool
-  clang-14 libclang-rt-14-dev llvm-14
+  clang-14 libclang-rt-14-dev libfuzzer-14-dev llvm-14
 )
 
 SUDO=""

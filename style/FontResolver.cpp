@@ -6,11 +6,18 @@
 
 FontResolver::Description FontResolver::describe(const juce::String& family)
 {
+    // A font's line in font units: its hhea ascender and descender (as a positive depth).
+    struct Metrics
+    {
+        int unitsPerEm, ascender, descender;
+    };
+
     struct Known
     {
         const char* family;
         const char* lookAlikes[2]; // families of the same design and proportions, most alike first
         const char* language;
+        Metrics regular, bold;
     };
 
     // Helvetica Neue: the matcher knows Helvetica's metric-compatible families (TeX Gyre Heros,
@@ -20,17 +27,43 @@ FontResolver::Description FontResolver::describe(const juce::String& family)
     // that language's own fonts. No generic family is named: the matcher's own rules add the
     // generic of each family it knows, after the look-alikes (a generic named here would rank
     // its preferred fonts before the look-alikes' metric-compatible ones).
+    //
+    // The metrics are the named fonts' own lines. The look-alikes' lines differ from them and
+    // from each other: Nimbus Sans 1.00 em (its OpenType files; 1.37 its Type 1 files), Liberation
+    // Sans 1.12, DejaVu Sans 1.16, against Helvetica Neue's 1.165 and Verdana's 1.215.
+    //
+    //   name                         units/em  ascender  descender  line (em)  bold line
+    //   Verdana                          2048      2059        430      1.215  the same
+    //   Helvetica Neue                   1000       952        213      1.165  975 + 217: 1.192
+    //   Heiti SC, Heiti TC               1000       860        140      1.0    the same
+    //   Apple SD Gothic Neo              1000       880        120      1.0    the same
+    //   Hiragino Sans W5                 1000       880        120      1.0    the same
+    //   Hiragino Maru Gothic Pro W4      1000       880        120      1.0    the same
+    //   SimHei, Batang, MS PGothic       1000       880        120      1.0    the same
+    //
+    // The CJK fonts' line is their em box, its bottom 0.12 em below the baseline (Heiti's 0.14);
+    // Hiragino's large line gap, which JUCE leaves out of a font's height, is not part of it.
+    constexpr Metrics verdana{ 2048, 2059, 430 };
+    constexpr Metrics helveticaNeue{ 1000, 952, 213 }, helveticaNeueBold{ 1000, 975, 217 };
+    constexpr Metrics heiti{ 1000, 860, 140 }, emBox{ 1000, 880, 120 };
+
     static const Known known[] = {
-        { "Verdana", { "DejaVu Sans", nullptr }, "" },
-        { "Helvetica Neue", { "Helvetica", nullptr }, "" },
-        { "Heiti SC", { "Noto Sans CJK SC", "Source Han Sans SC" }, "zh-cn" },
-        { "Heiti TC", { "Noto Sans CJK TC", "Source Han Sans TC" }, "zh-tw" },
-        { "Apple SD Gothic Neo", { "Noto Sans CJK KR", "Source Han Sans KR" }, "ko" },
-        { "Hiragino Sans W5", { "Noto Sans CJK JP", "Source Han Sans JP" }, "ja" },
-        { "Hiragino Maru Gothic Pro W4", { "Noto Sans CJK JP", "Source Han Sans JP" }, "ja" },
-        { "SimHei", { "Noto Sans CJK SC", "Source Han Sans SC" }, "zh-cn" },
-        { "Batang", { "Noto Serif CJK KR", "Source Han Serif KR" }, "ko" },
-        { "MS PGothic", { "Noto Sans CJK JP", "Source Han Sans JP" }, "ja" },
+        { "Verdana", { "DejaVu Sans", nullptr }, "", verdana, verdana },
+        { "Helvetica Neue", { "Helvetica", nullptr }, "", helveticaNeue, helveticaNeueBold },
+        { "Heiti SC", { "Noto Sans CJK SC", "Source Han Sans SC" }, "zh-cn", heiti, heiti },
+        { "Heiti TC", { "Noto Sans CJK TC", "Source Han Sans TC" }, "zh-tw", heiti, heiti },
+        { "Apple SD Gothic Neo", { "Noto Sans CJK KR", "Source Han Sans KR" }, "ko", emBox, emBox },
+        { "Hiragino Sans W5", { "Noto Sans CJK JP", "Source Han Sans JP" }, "ja", emBox, emBox },
+        { "Hiragino Maru Gothic Pro W4", { "Noto Sans CJK JP", "Source Han Sans JP" }, "ja", emBox, emBox },
+        { "SimHei", { "Noto Sans CJK SC", "Source Han Sans SC" }, "zh-cn", emBox, emBox },
+        { "Batang", { "Noto Serif CJK KR", "Source Han Serif KR" }, "ko", emBox, emBox },
+        { "MS PGothic", { "Noto Sans CJK JP", "Source Han Sans JP" }, "ja", emBox, emBox },
+    };
+
+    const auto lineOf = [](const Metrics& metrics)
+    {
+        return FreeTypeFace::Line{ (float)metrics.ascender / (float)metrics.unitsPerEm,
+                                   (float)metrics.descender / (float)metrics.unitsPerEm };
     };
 
     Description description;
@@ -47,6 +80,8 @@ FontResolver::Description FontResolver::describe(const juce::String& family)
                     description.families.add(lookAlike);
 
             description.language = entry.language;
+            description.line = lineOf(entry.regular);
+            description.boldLine = lineOf(entry.bold);
             break;
         }
     }

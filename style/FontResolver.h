@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FallbackTypeface.h"
+#include "FreeTypeFace.h"
 
 #include <juce_graphics/juce_graphics.h>
 
@@ -16,7 +17,10 @@
 // fonts, its language, so that Han characters take the shapes of that region);
 // the matcher ranks the installed fonts for that description, the style and the weight, and a
 // FallbackTypeface is built over the ranking: every character is drawn by the first font that
-// has it. A bold request that only a regular face can serve gets that face emboldened.
+// has it. A bold request that only a regular face can serve gets that face emboldened. Each
+// stand-in is drawn on the named font's line (its ascender plus descender, which is what a font
+// height means on macOS), not on its own: families that share Helvetica's widths, say, differ
+// in line by 12 %, which would make their letters differ in size by as much.
 //
 // The first time a name is resolved, the characters of the table texts drawn in that name that
 // no installed font has are reported in one line on the standard error stream.
@@ -28,11 +32,15 @@
 class FontResolver
 {
 public:
-    // What a font name stands for, in the font matcher's terms.
+    // What a font name stands for, in the font matcher's terms, and the size of its letters.
     struct Description
     {
         juce::StringArray families; // the name itself first, then its look-alikes
         juce::String language;      // e.g. "zh-tw"; empty for names without a preference
+        // The named font's line, regular and bold, in ems: every stand-in is drawn on it, so that
+        // its letters have the named font's size whichever installed family stands in. Zero for
+        // names without known metrics: the stand-ins keep their own.
+        FreeTypeFace::Line line{}, boldLine{};
     };
 
     FontResolver();

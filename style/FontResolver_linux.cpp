@@ -62,13 +62,13 @@ struct FontResolver::Platform
 
     // The chain member for one font of fontconfig's list, shared by every chain that holds it.
     // Nothing is read from the font file here: the typeface opens it on first use.
-    FallbackTypeface::Face faceFor(FcPattern* font, const FcCharSet* charset, bool embolden, bool emBoxLine)
+    FallbackTypeface::Face faceFor(FcPattern* font, const FcCharSet* charset, bool embolden, FreeTypeFace::Line line)
     {
         const juce::String path = getString(font, FC_FILE);
         int index = 0;
         FcPatternGetInteger(font, FC_INDEX, 0, &index);
-        const juce::String key =
-            path + ":" + juce::String(index) + (embolden ? ":embolden" : "") + (emBoxLine ? ":embox" : "");
+        const juce::String key = path + ":" + juce::String(index) + (embolden ? ":embolden:" : ":") +
+                                 juce::String(line.ascent) + ":" + juce::String(line.descent);
 
         auto found = faces.find(key);
 
@@ -82,7 +82,7 @@ struct FontResolver::Platform
 
         FallbackTypeface::Face face;
         face.typeface =
-            new FreeTypeFace(getString(font, FC_FAMILY), getString(font, FC_STYLE), path, index, embolden, emBoxLine);
+            new FreeTypeFace(getString(font, FC_FAMILY), getString(font, FC_STYLE), path, index, embolden, line);
         face.hasGlyph = [coverage](juce::juce_wchar c)
         { return FcCharSetHasChar(coverage.get(), (FcChar32)c) != FcFalse; };
         face.source = face.typeface->getName() + " " + face.typeface->getStyle() + (embolden ? " emboldened" : "") +
@@ -146,9 +146,8 @@ std::vector<FallbackTypeface::Face> FontResolver::buildChain(const Description& 
 
             int weight = FC_WEIGHT_REGULAR;
             FcPatternGetInteger(font, FC_WEIGHT, 0, &weight);
-            // The CJK names (those with a language) drew their glyphs filling the line.
             FallbackTypeface::Face face = m_pPlatform->faceFor(font, charset, bold && weight < FC_WEIGHT_DEMIBOLD,
-                                                               description.language.isNotEmpty());
+                                                               bold ? description.boldLine : description.line);
 
             if (face.typeface != nullptr)
                 chain.push_back(std::move(face));

@@ -4,7 +4,6 @@
 #include FT_FREETYPE_H
 #include FT_ADVANCES_H
 #include FT_OUTLINE_H
-#include FT_TRUETYPE_TABLES_H
 
 #include <iostream>
 #include <unordered_map>
@@ -117,7 +116,7 @@ struct FreeTypeFace::State
         }
     }
 
-    bool open(const juce::String& file, int faceIndex, bool embolden, bool emBoxLine)
+    bool open(const juce::String& file, int faceIndex, bool embolden, Line line)
     {
         library = sharedLibrary();
 
@@ -138,20 +137,34 @@ struct FreeTypeFace::State
         if (face->charmap == nullptr && face->num_charmaps > 0)
             FT_Set_Charmap(face, face->charmaps[0]);
 
-        int ascender = face->ascender;
-        int descender = face->descender;
-        const auto* os2 = emBoxLine ? static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2)) : nullptr;
-        if (os2 != nullptr && os2->version != 0xFFFF && os2->sTypoAscender > 0 && os2->sTypoDescender <= 0)
-        {
-            ascender = os2->sTypoAscender;
-            descender = os2->sTypoDescender;
-        }
-        const int height = ascender - descender;
-        scale = 1.0f / (float)(height > 0 ? height : juce::jmax(1, (int)face->units_per_EM));
-        ascent = juce::jlimit(0.0f, 1.0f, scale * (float)ascender);
+        setLine(line);
         strength = embolden ? (FT_Pos)(face->units_per_EM / kEmboldenDivisor) : 0;
         hasKerning = FT_HAS_KERNING(face);
         return true;
+    }
+
+    // Font units to the normalised height: the line given, else the face's own.
+    void setLine(Line line)
+    {
+        const float unitsPerEm = (float)juce::jmax(1, (int)face->units_per_EM);
+        float lineAscent = unitsPerEm * line.ascent;
+        float lineHeight = unitsPerEm * (line.ascent + line.descent);
+
+        if (line.ascent <= 0.0f || line.descent < 0.0f)
+        {
+            lineAscent = (float)face->ascender;
+            lineHeight = (float)(face->ascender - face->descender);
+        }
+
+        if (lineHeight <= 0.0f)
+        {
+            lineAscent = 0.8f * unitsPerEm;
+            lineHeight = unitsPerEm;
+        }
+
+        scale = 1.0f / lineHeight;
+        ascent = juce::jlimit(0.0f, 1.0f, lineAscent / lineHeight);
+        emHeight = unitsPerEm / lineHeight;
     }
 
     // With the face's lock held.
@@ -224,6 +237,7 @@ struct FreeTypeFace::State
     FT_Face face = nullptr;
     float scale = 1.0f;
     float ascent = 0.8f;
+    float emHeight = 1.0f; // the em in normalised units
     FT_Pos strength = 0;
     bool hasKerning = false;
     std::unordered_map<juce::juce_wchar, Glyph> glyphs;
@@ -231,12 +245,12 @@ struct FreeTypeFace::State
 };
 
 FreeTypeFace::FreeTypeFace(const juce::String& family, const juce::String& style, const juce::String& file,
-                           int faceIndex, bool embolden, bool emBoxLine)
+                           int faceIndex, bool embolden, Line line)
     : juce::Typeface(family, style),
       m_file(file),
       m_faceIndex(faceIndex),
       m_embolden(embolden),
-      m_emBoxLine(emBoxLine)
+      m_line(line)
 {
 }
 
@@ -249,7 +263,7 @@ bool FreeTypeFace::ensureOpen() const
                    {
                        auto state = std::make_unique<State>();
 
-                       if (state->open(m_file, m_faceIndex, m_embolden, m_emBoxLine))
+                       if (state->open(m_file, m_faceIndex, m_embolden, m_line))
                            m_pState = std::move(state);
                        else
                            std::cerr << "FreeTypeFace: cannot open face " << m_faceIndex << " of " << m_file << "\n";
@@ -266,7 +280,8 @@ float FreeTypeFace::getAscent() const { return ensureOpen() ? m_pState->ascent :
 
 float FreeTypeFace::getDescent() const { return 1.0f - getAscent(); }
 
-float FreeTypeFace::getHeightToPointsFactor() const { return getAscent(); }
+// As JUCE's macOS typefaces: points (ems) per unit of font height.
+float FreeTypeFace::getHeightToPointsFactor() const { return ensureOpen() ? m_pState->emHeight : 1.0f; }
 
 float FreeTypeFace::getStringWidth(const juce::String& text)
 {

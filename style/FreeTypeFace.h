@@ -16,7 +16,7 @@
 //
 // Glyph numbers are FreeType glyph indices (below 65536); glyph 0 is the font's "missing" box,
 // which is what a character without a glyph gets, as with JUCE's own typefaces. Metrics are
-// normalised as JUCE's FreeType typefaces do: ascent plus descent is 1.
+// normalised as JUCE's typefaces do: the line (ascent plus descent) is 1.
 //
 // Threading: every member may be called from any thread; a lock per face guards its FreeType
 // face and its glyph cache, and is never held while calling out of this class.
@@ -25,13 +25,19 @@
 class FreeTypeFace : public juce::Typeface
 {
 public:
+    // The line a face is drawn on, in ems: ascender and descender (both positive) of the font it
+    // stands in for, so that its letters get the size that font gives them at a font height (on
+    // macOS a font's line is its hhea ascender plus descender). Zero: the face's own hhea line.
+    struct Line
+    {
+        float ascent;
+        float descent;
+    };
+
     // family and style are the names the font matcher reported for this face; faceIndex is its
     // index in the file as the matcher gives it (named instances of variable fonts included).
-    // emBoxLine: the line is the font's em box as its OS/2 table gives it, as CJK fonts draw on
-    // macOS (Hiragino, Heiti: ascent + descent = 1 em), rather than its taller hhea line; the
-    // glyphs of a CJK stand-in then have the size the texts were made for.
     FreeTypeFace(const juce::String& family, const juce::String& style, const juce::String& file, int faceIndex,
-                 bool embolden, bool emBoxLine = false);
+                 bool embolden, Line line = { 0.0f, 0.0f });
     ~FreeTypeFace() override;
 
     float getAscent() const override;
@@ -57,7 +63,7 @@ private:
     const juce::String m_file;
     const int m_faceIndex;
     const bool m_embolden;
-    const bool m_emBoxLine;
+    const Line m_line;
 
     mutable std::once_flag m_openOnce;
     mutable std::atomic<bool> m_opened{ false };

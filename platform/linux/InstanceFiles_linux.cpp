@@ -1,10 +1,12 @@
 #include "InstanceFiles.h"
 
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,9 +21,9 @@ bool isPrivateFolder(const struct stat& status)
     return S_ISDIR(status.st_mode) && status.st_uid == geteuid() && (status.st_mode & 0777) == 0700;
 }
 
-std::optional<InstanceFiles> filesIn(const std::string& folder, const std::string& name)
+std::optional<InstanceFiles> filesIn(const std::string& folder, const std::string& stem)
 {
-    InstanceFiles files{ folder + "/" + name + ".lock", folder + "/" + name + ".socket" };
+    InstanceFiles files{ folder + "/" + stem + ".lock", folder + "/" + stem + ".socket" };
     if (files.socket.size() >= sizeof(sockaddr_un::sun_path))
         return std::nullopt;
     return files;
@@ -37,18 +39,50 @@ std::optional<InstanceFiles> inRuntimeFolder(const std::string& name)
     return filesIn(folder, name);
 }
 
-// On failure `why` says what went wrong, for the one line on stderr.
-std::optional<InstanceFiles> inTemporaryFolder(const std::string& name, std::string& folder, std::string& why)
+// $XDG_CACHE_HOME when it is an absolute path, otherwise ".cache" in the home folder; empty when
+// the user has no home folder.
+std::string cacheFolder()
 {
-    const char* base = std::getenv("TMPDIR");
-    folder =
-        std::string(base != nullptr && base[0] == '/' ? base : "/tmp") + "/" + name + "-" + std::to_string(geteuid());
-    const auto files = filesIn(folder, name);
+    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache != nullptr && cache[0] == '/')
+        return cache;
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || home[0] != '/')
+    {
+        const passwd* user = getpwuid(geteuid());
+        home = user != nullptr ? user->pw_dir : nullptr;
+    }
+    return home != nullptr && home[0] == '/' ? std::string(home) + "/.cache" : std::string();
+}
+
+// A home folder may be shared by several machines: each has its own lock and socket there.
+std::string hostName()
+{
+    char name[HOST_NAME_MAX + 1] = {};
+    if (gethostname(name, sizeof name - 1) != 0 || name[0] == '\0' || std::strchr(name, '/') != nullptr)
+        return "localhost";
+    return name;
+}
+
+// "<name>" in the user's cache folder, made with mode 0700. Only the user can make an entry there,
+// so nobody else can take the name first; should one stand there all the same, it is mended or
+// refused. On failure `why` says what went wrong, for the one line on stderr.
+std::optional<InstanceFiles> inCacheFolder(const std::string& name, std::string& folder, std::string& why)
+{
+    const auto base = cacheFolder();
+    if (base.empty())
+    {
+        folder = "~/.cache/" + name;
+        why = "the user has no home folder";
+        return std::nullopt;
+    }
+    folder = base + "/" + name;
+    const auto files = filesIn(folder, hostName());
     if (!files)
     {
         why = "its path is too long for a socket";
         return std::nullopt;
     }
+    mkdir(base.c_str(), 0700); // a first program to use the cache; an existing one is left as it is
 
     // Two rounds: the second only checks what the first mended.
     for (int round = 0; round < 2; ++round)
@@ -96,7 +130,7 @@ std::optional<InstanceFiles> findInstanceFiles(const std::string& applicationNam
         return files;
     std::string folder;
     std::string why;
-    auto files = inTemporaryFolder(applicationName, folder, why);
+    auto files = inCacheFolder(applicationName, folder, why);
     if (!files)
         std::fprintf(stderr, "SingleInstance: no safe folder %s (%s); running as the only instance\n", folder.c_str(),
                      why.c_str());

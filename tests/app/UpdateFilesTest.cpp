@@ -52,7 +52,8 @@ int parseGuarded(const juce::File& file, int size, unsigned int& date, juce::Str
 }
 // One file checked on its own: what the folder holds under its name, the result, and the date
 // word and version text left in the outputs (which start as kUntouched and "keep").
-constexpr int kImage = 0, kMissing = 1, kFolder = 2, kZeroDevice = 3, kPipe = 4, kDspData = 5, kLinkToDspData = 6;
+constexpr int kImage = 0, kMissing = 1, kFolder = 2, kZeroDevice = 3, kPipe = 4, kDspData = 5, kLinkToDspData = 6,
+              kLinkLoop = 7;
 constexpr juce::uint32 kUntouched = 0xDEADBEEF;
 struct ParseCase
 {
@@ -87,6 +88,7 @@ void expectResults(const std::vector<ParseCase>& cases)
                 case kLinkToDspData:
                     return UpdateFileBuilder::writeDsp(temp.child("elsewhere"), (size_t)size)
                         .createSymbolicLink(file, false);
+                case kLinkLoop: return ::symlink(c.name, path.c_str()) == 0;
             }
             return false;
         };
@@ -121,10 +123,10 @@ TEST(CheckSysVer, acceptsOnlyDigitPointDigitDigit)
 
 // A folder's files decide the path (DSP files before the main file), the chosen main file (the
 // highest number) and the entries filled. Content: valid, invalid (wrong CRC, DSP file one byte
-// too long), one byte short, or a folder.
+// too long), one byte short, a folder, or a link to itself.
 TEST(CheckUpdFile, choosesAndChecksTheFilesOfTheFolder)
 {
-    constexpr int ok = 0, bad = 1, cut = 2, dir = 3; // what a file holds
+    constexpr int ok = 0, bad = 1, cut = 2, dir = 3, loop = 4; // what a file holds
     const char *const M = "QEL720v001.bin", *const P = kDspNames[0], *const D = kDspNames[1], *const C = kDspNames[2];
     const struct
     {
@@ -152,6 +154,8 @@ TEST(CheckUpdFile, choosesAndChecksTheFilesOfTheFolder)
         { "program of the wrong length", { { P, bad }, { D, ok } }, 0, { 0, 0, 0, 0, 0xE03, 1, 0xE01 } },
         { "every present one invalid", { { M, ok }, { D, bad } }, 0xE41, { 0, 0, 0, 0, 0xE01, 0xE03, 0xE01 } },
         { "a folder of the cymbal name", { { C, dir } }, 0xE41, { 0, 0, 0, 0, 0xE01, 0xE01, 0xE02 } },
+        { "main file as a link to itself", { { M, loop } }, 0xE02, { 0xE02, 0xE02, 0xE02, 0xE02 } },
+        { "program file as a link to itself", { { P, loop } }, 0xE41, { 0, 0, 0, 0, 0xE02, 0xE01, 0xE01 } },
     };
     const auto valid = UpdateFileBuilder().image(), badCrc = UpdateFileBuilder().wrongCrc().image();
     for (const auto& c : cases)
@@ -166,6 +170,8 @@ TEST(CheckUpdFile, choosesAndChecksTheFilesOfTheFolder)
                                           [&](const char* n) { return juce::String(n).equalsIgnoreCase(name); });
             if (content == dir)
                 ASSERT_TRUE(file.createDirectory().wasOk());
+            else if (content == loop)
+                ASSERT_EQ(::symlink(name, file.getFullPathName().toRawUTF8()), 0);
             else if (dsp != std::end(kDspNames))
                 UpdateFileBuilder::writeDsp(file, (size_t)kEntries[4 + (dsp - kDspNames)][0] + (content == bad));
             else
@@ -237,8 +243,9 @@ TEST(ParseUpdFile, stopsAtTheFirstFailedCheck)
     });
 }
 
-// A device or a kPipe reports a size of 0 whatever it holds: it is refused unopened, as a file
-// that cannot be loaded; a symbolic link to a regular file is read.
+// A device or a pipe reports a size of 0 whatever it holds: it is refused unopened, as a file
+// that cannot be loaded, and so is a link that leads round in a loop; a link to a regular file is
+// read.
 TEST(ParseUpdFile, readsOnlyRegularFiles)
 {
     const char *const M = "QEL720v001.bin", *const D = "qelc1_dsp_data.bin";
@@ -247,6 +254,8 @@ TEST(ParseUpdFile, readsOnlyRegularFiles)
         { "main file as a pipe", M, 0xE02, {}, kPipe },
         { "DSP file linked to /dev/zero", D, 0xE02, {}, kZeroDevice },
         { "DSP file as a pipe", D, 0xE02, {}, kPipe },
+        { "main file as a link to itself", M, 0xE02, {}, kLinkLoop },
+        { "DSP file as a link to itself", D, 0xE02, {}, kLinkLoop },
         { "DSP file linked to a valid one", D, 1, {}, kLinkToDspData },
     });
 }

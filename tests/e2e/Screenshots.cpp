@@ -23,12 +23,25 @@ struct Shooter
     juce::File folder;
     int lang;
 
-    void save(XServer::Window window, const char* screen) const
+    void save(const juce::Image& image, const char* screen) const
     {
         const auto file = folder.getChildFile(juce::String(kLocales[lang]) + "-" + screen + ".png");
         file.deleteFile();
         juce::FileOutputStream out(file);
-        juce::PNGImageFormat().writeImageToStream(x.capture(window), out);
+        juce::PNGImageFormat().writeImageToStream(image, out);
+    }
+    void save(XServer::Window window, const char* screen) const { save(x.capture(window), screen); }
+
+    // An error screen: what OK leads to with the files `prepare` leaves (and the device, if any).
+    void error(const std::function<void(Updater&)>& prepare, const char* screen)
+    {
+        run(prepare,
+            [&](Updater& u, XServer::Window w)
+            {
+                u.pressReturn([&] { return !u.showsGrey(Updater::kIcon); });
+                juce::Thread::sleep(300);
+                save(w, screen);
+            });
     }
 
     // One run of the program with what `prepare` leaves beside it, shot along the way by `shoot`.
@@ -73,10 +86,10 @@ int main(int argc, char* argv[])
                     {
                         juce::Thread::sleep(300);
                         shooter.save(w, "1-language");
-                        u.pressReturnUntil([&] { return u.showsGrey(U::kLanguageBox); });
+                        u.pressReturn([&] { return u.showsGrey(U::kLanguageBox); });
                         juce::Thread::sleep(300);
                         shooter.save(w, "2-confirm");
-                        u.pressReturnUntil([&] { return device.commands().size() > 8000; });
+                        u.pressReturn([&] { return device.commands().size() > 8000; });
                         shooter.save(w, "4-progress");
                         waitUntil([&] { return device.finished(); });
                         waitUntil([&] { return u.showsGrey(U::kProgressBar); });
@@ -97,19 +110,35 @@ int main(int argc, char* argv[])
             },
             [&](Updater& u, XServer::Window w)
             {
-                u.pressReturnUntil([&] { return u.showsGrey(U::kLanguageBox); });
+                u.pressReturn([&] { return u.showsGrey(U::kLanguageBox); });
                 juce::Thread::sleep(300);
                 shooter.save(w, "3-confirm-dsp");
             });
         testbed.removeDevice(dspId);
 
-        shooter.run([](Updater& u) { UpdateFileBuilder().write(u.file("QEL720v001.bin")); },
+        // The language list open over the window, as the screen shows it.
+        shooter.run([](Updater&) {},
                     [&](Updater& u, XServer::Window w)
                     {
-                        u.pressReturnUntil([&] { return !u.showsGrey(U::kIcon); });
-                        juce::Thread::sleep(300);
-                        shooter.save(w, "6-error");
+                        u.waitForFocusMark();
+                        x.click(w, U::kLanguageBox.x, U::kLanguageBox.y);
+                        juce::Thread::sleep(500);
+                        shooter.save(x.captureScreen(x.bounds(w).expanded(60, 0).withTrimmedBottom(-320)),
+                                     "1-language-list");
+                        x.key("Escape");
                     });
+
+        // Errors: no device (0E21); a file with a wrong CRC (0E05); a device that answers the
+        // first command with a wrong echo (0E41, the device error's three lines).
+        const auto validFile = [](Updater& u) { UpdateFileBuilder().write(u.file("QEL720v001.bin")); };
+        shooter.error(validFile, "6-error-no-device");
+        shooter.error([](Updater& u) { UpdateFileBuilder().wrongCrc().write(u.file("QEL720v001.bin")); },
+                      "7-error-file");
+        SimulatedQel720 faultyDevice;
+        faultyDevice.addFault({ 0x00, 1, SimulatedQel720::FaultKind::WrongEcho });
+        const auto faultyId = faultyDevice.attach(testbed);
+        shooter.error(validFile, "8-error-device");
+        testbed.removeDevice(faultyId);
         std::printf("%s done\n", kLocales[lang]);
     }
     return 0;

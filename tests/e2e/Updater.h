@@ -28,8 +28,11 @@ public:
     XServer::Window start(const std::string& title = "Updater Program");
     // Starts one more instance of the program; its pid.
     pid_t launch() const;
-    // Return on the button in the right place, until `done` holds.
-    bool pressReturnUntil(const std::function<bool()>& done);
+    // Waits for the button in the right place to show its focus mark.
+    bool waitForFocusMark();
+    // One Return on that button once it shows its focus mark (after `pauseMs` more, if given);
+    // whether `done` then holds within ten seconds.
+    bool pressReturn(const std::function<bool()>& done, int pauseMs = 0);
     bool showsGrey(juce::Point<int> at) { return m_server.pixel(m_window, at.x, at.y) == kGrey; }
     bool ended();
     int exitStatus(int timeoutMs = 10000);

@@ -7,8 +7,10 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <limits>
 #include <thread>
 #include <unistd.h>
 
@@ -24,6 +26,24 @@ bool waitFor(const std::function<bool()>& done, int timeoutMs)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return true;
+}
+// The pixels of `area` of the drawable.
+juce::Image captureOf(Display* display, Window drawable, juce::Rectangle<int> area)
+{
+    juce::Image result(juce::Image::RGB, std::max(area.getWidth(), 1), std::max(area.getHeight(), 1), true);
+    XImage* image = XGetImage(display, drawable, area.getX(), area.getY(), (unsigned)area.getWidth(),
+                              (unsigned)area.getHeight(), AllPlanes, ZPixmap);
+    if (image == nullptr)
+        return result;
+    for (int y = 0; y < area.getHeight(); ++y)
+        for (int x = 0; x < area.getWidth(); ++x)
+        {
+            const auto value = XGetPixel(image, x, y);
+            result.setPixelAt(x, y,
+                              juce::Colour((juce::uint8)(value >> 16), (juce::uint8)(value >> 8), (juce::uint8)value));
+        }
+    XDestroyImage(image);
+    return result;
 }
 } // namespace
 
@@ -128,20 +148,13 @@ juce::Rectangle<int> XServer::bounds(Window window)
 juce::Image XServer::capture(Window window)
 {
     const auto area = bounds(window);
-    juce::Image result(juce::Image::RGB, area.getWidth(), area.getHeight(), true);
-    XImage* image =
-        XGetImage(m_display, window, 0, 0, (unsigned)area.getWidth(), (unsigned)area.getHeight(), AllPlanes, ZPixmap);
-    if (image == nullptr)
-        return result;
-    for (int y = 0; y < area.getHeight(); ++y)
-        for (int x = 0; x < area.getWidth(); ++x)
-        {
-            const auto value = XGetPixel(image, x, y);
-            result.setPixelAt(x, y,
-                              juce::Colour((juce::uint8)(value >> 16), (juce::uint8)(value >> 8), (juce::uint8)value));
-        }
-    XDestroyImage(image);
-    return result;
+    return captureOf(m_display, window, area.withZeroOrigin());
+}
+
+juce::Image XServer::captureScreen(juce::Rectangle<int> area)
+{
+    return captureOf(m_display, DefaultRootWindow(m_display),
+                     area.getIntersection({ 0, 0, DisplayWidth(m_display, 0), DisplayHeight(m_display, 0) }));
 }
 
 juce::Colour XServer::pixel(Window window, int x, int y)
@@ -196,6 +209,65 @@ void XServer::key(const char* keysym)
     environment.push_back("DISPLAY=" + m_name);
     const auto pid = Process::spawn({ "xdotool", "key", "--delay", "60", keysym }, environment);
     Process::waitForExit(pid, 10000);
+}
+
+void XServer::click(Window window, int x, int y)
+{
+    auto environment = Process::environmentWithout({ "LD_PRELOAD", "DISPLAY" });
+    environment.push_back("DISPLAY=" + m_name);
+    Process::waitForExit(Process::spawn({ "xdotool", "mousemove", "--window", std::to_string(window), std::to_string(x),
+                                          std::to_string(y), "click", "1" },
+                                        environment),
+                         10000);
+}
+
+bool XServer::resize(Window window, int width, int height)
+{
+    // Only while this request is served does the test stand in for a window manager: the root
+    // window's configure and map requests come here instead of being carried out.
+    const Window root = DefaultRootWindow(m_display);
+    XSelectInput(m_display, root, SubstructureRedirectMask);
+    XSync(m_display, False);
+    auto environment = Process::environmentWithout({ "LD_PRELOAD", "DISPLAY" });
+    environment.push_back("DISPLAY=" + m_name);
+    Process::waitForExit(Process::spawn({ "xdotool", "windowsize", std::to_string(window), std::to_string(width),
+                                          std::to_string(height) },
+                                        environment),
+                         10000);
+    const bool served = waitFor(
+        [&]
+        {
+            for (XEvent event; XPending(m_display) > 0;)
+            {
+                XNextEvent(m_display, &event);
+                if (event.type == MapRequest)
+                    XMapWindow(m_display, event.xmaprequest.window);
+                if (event.type != ConfigureRequest)
+                    continue;
+                auto& request = event.xconfigurerequest;
+                XSizeHints hints{};
+                long supplied = 0;
+                XGetWMNormalHints(m_display, request.window, &hints, &supplied);
+                const bool hasLeast = (hints.flags & PMinSize) != 0, hasMost = (hints.flags & PMaxSize) != 0;
+                XWindowChanges changes{};
+                changes.x = request.x, changes.y = request.y;
+                changes.width = std::clamp(request.width, hasLeast ? hints.min_width : 1,
+                                           hasMost ? hints.max_width : std::numeric_limits<int>::max());
+                changes.height = std::clamp(request.height, hasLeast ? hints.min_height : 1,
+                                            hasMost ? hints.max_height : std::numeric_limits<int>::max());
+                changes.border_width = request.border_width, changes.sibling = request.above;
+                changes.stack_mode = request.detail;
+                XConfigureWindow(m_display, request.window, (unsigned)request.value_mask, &changes);
+                // The program's own requests are served too, as they come.
+                if (request.window == window && request.width == width && request.height == height)
+                    return true;
+            }
+            return false;
+        },
+        5000);
+    XSelectInput(m_display, root, NoEventMask);
+    XSync(m_display, False);
+    return served;
 }
 
 void XServer::requestClose(Window window)

@@ -33,6 +33,8 @@ public:
     juce::Rectangle<int> bounds(Window window);
     // What the window shows.
     juce::Image capture(Window window);
+    // What the screen shows in that area (other windows over the program's included).
+    juce::Image captureScreen(juce::Rectangle<int> area);
     // The colour at (x, y) inside the window.
     juce::Colour pixel(Window window, int x, int y);
     // Waits until the pixel has (or, with `equal` false, no longer has) the colour.
@@ -46,6 +48,12 @@ public:
 
     // Presses and releases a key (an X keysym name such as "Return") with xdotool.
     void key(const char* keysym);
+    // Clicks the first mouse button at (x, y) inside the window with xdotool.
+    void click(Window window, int x, int y);
+    // Asks with xdotool for the window to take that size, and answers the request as a window
+    // manager that reads the size hints (not the Motif hints) would: within their least and
+    // greatest size. False when no request came in time.
+    bool resize(Window window, int width, int height);
     // What a window manager sends when the user closes the window.
     void requestClose(Window window);
 

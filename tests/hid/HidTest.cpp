@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <functional>
 #include <future>
 
@@ -245,6 +247,28 @@ TEST_F(Hid, FinalizingWhileAWorkerSendsKeepsTheDeviceUntilTheSendEnds)
     EXPECT_TRUE(sent);
     EXPECT_EQ(retainCount(vendor), 1) << "the sender kept the device after its send";
     CFRelease(vendor);
+}
+
+// A device with the same ids may send longer reports (a numbered one through hidraw is 65 bytes):
+// the reader gets no more than the buffer it registered.
+TEST_F(Hid, AnInputReportLongerThanTheRegisteredBufferIsCutToIt)
+{
+    const auto key = fake.addDevice(FakeHidSource::qel720(0x01100000));
+    ASSERT_TRUE(HIDBuildDeviceList(0, 0));
+    uint8_t buffer[72];
+    std::memset(buffer, 0xEE, sizeof buffer);
+    CFIndex length = -1;
+    IOHIDDeviceRegisterInputReportCallback(
+        listed(0), buffer, 64,
+        [](void* context, IOReturn, void*, IOHIDReportType, uint32_t, uint8_t*, CFIndex n)
+        { *static_cast<CFIndex*>(context) = n; },
+        &length);
+    IOHIDDeviceScheduleWithRunLoop(listed(0), CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+    fake.injectInputReport(key, std::vector<uint8_t>(65, 0x5A));
+    ASSERT_TRUE(pumpUntil([&] { return length >= 0; }));
+    EXPECT_EQ(length, 64);
+    EXPECT_EQ(std::count(buffer, buffer + 64, 0x5A), 64);
+    EXPECT_EQ(std::count(buffer + 64, std::end(buffer), 0xEE), 8);
 }
 
 // It could never report input or its removal.

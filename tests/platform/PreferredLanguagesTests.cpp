@@ -1,5 +1,5 @@
 // The user's preferred languages as the text layer reads them: "AppleLanguages" from the locale
-// environment, and canonical locale identifiers.
+// environment, canonical locale identifiers, and their copy into the layer's fixed buffer.
 
 #include <platform/CoreFoundation.h>
 
@@ -84,4 +84,14 @@ TEST(CanonicalLocaleIdentifier, NormalisesSeparatorsCaseCodesetsAndChineseScript
             << text;
         CFRelease(input);
     }
+}
+
+// A buffer must hold the text and its zero: one exactly as long as the text is refused untouched.
+TEST(CFStringGetCString, NeedsRoomForTheTerminatingZero)
+{
+    char buffer[8] = "#######";
+    EXPECT_FALSE(CFStringGetCString(CFSTR("en_US"), buffer, 5, kCFStringEncodingASCII));
+    EXPECT_STREQ(buffer, "#######");
+    EXPECT_TRUE(CFStringGetCString(CFSTR("en_US"), buffer, 6, kCFStringEncodingASCII));
+    EXPECT_STREQ(buffer, "en_US");
 }

@@ -10,6 +10,8 @@
 
 #include <atomic>
 #include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 // The posts race the loop taking its work; each trial ends with one more pass, as the bridge makes
 // while the descriptor is readable.
@@ -39,4 +41,18 @@ TEST(RunLoop, WorkPostedFromAnotherThreadRunsHereAndThenLeavesTheDescriptorQuiet
         ASSERT_EQ(elsewhere, 0) << "trial " << trial;
         ASSERT_EQ(poll(&check, 1, 0), 0) << "trial " << trial;
     }
+}
+
+// The owner may keep its descriptor open after removing the source: the loop must stop watching it.
+TEST(RunLoop, ARemovedSourceThatStaysReadableLeavesTheDescriptorQuiet)
+{
+    const auto loop = platform::RunLoop::current();
+    const int readable = eventfd(1, EFD_CLOEXEC);
+    int calls = 0;
+    loop->removeSource(loop->addFdSource(readable, [&](uint32_t) { ++calls; }));
+    loop->runOnce(0);
+    pollfd check{ loop->fd(), POLLIN, 0 };
+    EXPECT_EQ(poll(&check, 1, 0), 0);
+    EXPECT_EQ(calls, 0);
+    close(readable);
 }

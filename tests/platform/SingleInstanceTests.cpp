@@ -136,52 +136,76 @@ TEST(SingleInstance, LaterLaunchHandsItsCommandLineToTheRunningOneOnItsMessageTh
 }
 
 // A held lock where an untrusted folder would have the instance look for it must not count; the
-// first row, in a trusted folder, shows that it otherwise would. Afterwards the fallback folder is
-// a folder with mode 0700 wherever the instance used it, and another user's is left as it was.
+// rows with a trusted folder show that it otherwise would. Without a private runtime folder the
+// lock lies in the user's cache folder, whatever another user made in /tmp. Afterwards the cache's
+// instance folder is a folder with mode 0700 wherever the instance used it, and another user's is
+// left as it was.
 TEST(SingleInstance, UntrustedFolderIsNotUsed)
 {
     struct Places
     {
-        juce::File runtime, fallback, elsewhere;
+        juce::File runtime, cache, fallback, elsewhere, tmp;
+        std::string fallbackLock() const
+        {
+            char host[256] = {};
+            gethostname(host, sizeof host - 1);
+            return path(fallback.getChildFile(juce::String(host) + ".lock"));
+        }
+    };
+    const auto other = [](const juce::File& folder)
+    {
+        [[maybe_unused]] const int given = chown(path(makeFolder(folder, 0777)).c_str(), 65534, 65534);
+        return folder;
     };
     const struct
     {
         const char* what;
-        bool runtimeSet, needsRoot, claimed;
-        int fallbackMode;                               // 0: none
-        std::function<juce::File(const Places&)> plant; // returns the folder of the lock to hold
+        bool runtimeSet, cacheSet, needsRoot, claimed;
+        int fallbackMode;                                // 0: none
+        std::function<std::string(const Places&)> plant; // returns the lock file to hold
     } cases[] = {
-        { "private runtime folder", true, false, false, 0, [](auto& at) { return makeFolder(at.runtime); } },
-        { "runtime folder others may enter", true, false, true, 0700,
-          [](auto& at) { return makeFolder(at.runtime, 0755); } },
-        { "fallback folder others may write to", false, false, true, 0700,
-          [](auto& at) { return makeFolder(at.fallback, 0777); } },
-        { "fallback that is a link to a private folder", false, false, true, 0700,
+        { "private runtime folder", true, true, false, false, 0,
+          [](auto& at) { return instanceFile(makeFolder(at.runtime), ".lock"); } },
+        { "runtime folder others may enter", true, true, false, true, 0700,
+          [](auto& at) { return instanceFile(makeFolder(at.runtime, 0755), ".lock"); } },
+        { "no runtime folder: the cache's", false, true, false, false, 0700,
+          [](auto& at) { return (makeFolder(at.fallback), at.fallbackLock()); } },
+        { "no cache folder named: ~/.cache", false, false, false, false, 0700,
+          [](auto& at) { return (makeFolder(at.fallback), at.fallbackLock()); } },
+        { "the /tmp name taken by another user", false, true, true, false, 0700,
+          [&](auto& at)
+          {
+              other(at.tmp.getChildFile(kName + "-" + juce::String(geteuid())));
+              return (makeFolder(at.fallback), at.fallbackLock());
+          } },
+        { "cache folder others may write to", false, true, false, true, 0700,
+          [](auto& at) { return (makeFolder(at.fallback, 0777), at.fallbackLock()); } },
+        { "cache folder that is a link to a private folder", false, true, false, true, 0700,
           [](auto& at)
           {
               symlink(path(makeFolder(at.elsewhere)).c_str(), path(at.fallback).c_str());
-              return at.elsewhere;
+              return at.fallbackLock();
           } },
-        { "fallback folder of another user", false, true, true, 0777,
-          [](auto& at)
-          {
-              [[maybe_unused]] const int given = chown(path(makeFolder(at.fallback, 0777)).c_str(), 65534, 65534);
-              return at.fallback;
-          } },
+        { "cache folder of another user", false, true, true, true, 0777,
+          [&](auto& at) { return (other(at.fallback), at.fallbackLock()); } },
     };
-    const TempFolder base; // made before TMPDIR points into it
+    const TempFolder base;
     for (const auto& c : cases)
     {
         if (c.needsRoot && geteuid() != 0)
             continue; // only root can give a folder away
         TempFolder root(base.file());
-        const auto tmp = makeFolder(root.child("tmp"));
-        const Places at{ root.child("runtime"), tmp.getChildFile(kName + "-" + juce::String(geteuid())),
-                         root.child("elsewhere") };
-        const int planted = open(instanceFile(c.plant(at), ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        const auto home = makeFolder(root.child("home"));
+        const auto cache = c.cacheSet ? root.child("cache") : home.getChildFile(".cache");
+        const Places at{ root.child("runtime"), cache, cache.getChildFile(kName), root.child("elsewhere"),
+                         makeFolder(root.child("tmp")) };
+        makeFolder(cache);
+        const int planted = open(c.plant(at).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
         ASSERT_EQ(flock(planted, LOCK_EX | LOCK_NB), 0) << c.what;
         c.runtimeSet ? setenv("XDG_RUNTIME_DIR", path(at.runtime).c_str(), 1) : unsetenv("XDG_RUNTIME_DIR");
-        setenv("TMPDIR", path(tmp).c_str(), 1);
+        c.cacheSet ? setenv("XDG_CACHE_HOME", path(cache).c_str(), 1) : unsetenv("XDG_CACHE_HOME");
+        setenv("HOME", path(home).c_str(), 1);
+        setenv("TMPDIR", path(at.tmp).c_str(), 1);
         EXPECT_EQ(launch("--first"), c.claimed) << c.what;
         close(planted);
         struct stat status;

@@ -1,16 +1,20 @@
 // The stand-ins for the fonts of the text tables. By default on the fonts of a desktop with the
 // program's font packages, where the Chinese and Korean faces of the Noto CJK collections are
-// not the first of their files; with QEL_BARE_FONT_SET on the fewest fonts the program needs,
-// where Han and kana come from one regular face only.
+// not the first of their files; with QEL_PRINTING_FONT_SET on those and Ghostscript's fonts,
+// which make Nimbus Sans the Helvetica; with QEL_BARE_FONT_SET on the fewest fonts the program
+// needs, where Han and kana come from one regular face only.
 #include "FallbackTypeface.h"
 #include "FreeTypeFace.h"
 #include "Loader.h"
 #include "StrRes.h"
 #include "StyleTestSupport.h"
+#include "TempFolder.h"
+#include "TextFormat.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <map>
 #include <set>
 #include <thread>
 
@@ -31,10 +35,16 @@ const char* const kLatin[LANG_MAX] = { kDejaVu, kDejaVu, kDejaVu, kDejaVu, kDeja
                                        kDejaVu, kDejaVu, kDejaVu, kDejaVu, kNanum,  kDejaVu };
 const int kRegionFace[LANG_MAX] = { -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1 };
 #else
+#ifdef QEL_PRINTING_FONT_SET
+#define FONT_SET PrintingDesktopFontSet
+const char* const kHelvetica = "Nimbus Sans";
+#else
 #define FONT_SET DesktopFontSet
+const char* const kHelvetica = "Liberation Sans";
+#endif
 const char* const kFamily[LANG_MAX] = {
-    "DejaVu Sans",     "DejaVu Sans", "DejaVu Sans",      "DejaVu Sans",      "DejaVu Sans",      "DejaVu Sans",
-    "Liberation Sans", "DejaVu Sans", "Noto Sans CJK SC", "Noto Sans CJK TC", "Noto Sans CJK KR", "Noto Sans CJK JP"
+    "DejaVu Sans", "DejaVu Sans", "DejaVu Sans",      "DejaVu Sans",      "DejaVu Sans",      "DejaVu Sans",
+    kHelvetica,    "DejaVu Sans", "Noto Sans CJK SC", "Noto Sans CJK TC", "Noto Sans CJK KR", "Noto Sans CJK JP"
 };
 const char* const (&kLatin)[LANG_MAX] = kFamily;
 const int kRegionFace[LANG_MAX] = { -1, -1, -1, -1, -1, -1, -1, -1, 2, 3, -1, 0 };
@@ -114,6 +124,54 @@ TEST(FONT_SET, standInsDrawEveryCharacterOfTheirLanguageFromOneFaceInTheAskedWei
     }
 }
 
+// Laying out a language's texts opens the faces that draw their characters (and the first, for
+// the metrics), no other: Verdana's chain holds the CJK collections, which English never needs.
+TEST(FONT_SET, layingOutOpensOnlyTheFacesTheCharactersNeed)
+{
+    ScopedLangLook look;
+    for (const auto lang : { LANG_EN, LANG_RU, LANG_JA })
+    {
+        const juce::Font font(StrRes::DEFAULT_FONT_MAC[lang], 13.0f, juce::Font::plain);
+        auto& chain = dynamic_cast<FallbackTypeface&>(*font.getTypefacePtr());
+        std::set<int> needed{ 0 };
+        for (const auto& text : textsOf(lang))
+        {
+            juce::GlyphArrangement glyphs;
+            glyphs.addFittedText(font, text, 0.0f, 0.0f, 364.0f, 106.0f, juce::Justification::topLeft, 8, 0.0f);
+            juce::Path path;
+            glyphs.createPath(path);
+            for (auto p = text.getCharPointer(); !p.isEmpty();)
+                needed.insert(chain.findFaceFor(p.getAndAdvance()));
+        }
+        EXPECT_LT(needed.size(), (size_t)chain.getNumFaces());
+        for (int i = 0; i < chain.getNumFaces(); ++i)
+            EXPECT_EQ(dynamic_cast<FreeTypeFace&>(*chain.getFace(i).typeface).hasBeenOpened(), needed.count(i) > 0)
+                << font.getTypefaceName() << ": " << chain.getFace(i).source;
+    }
+}
+
+#ifdef QEL_BARE_FONT_SET
+// Where no installed font has a language's characters, resolving its font name says so in one
+// line, whatever styles are asked for; a name whose characters all have a font says nothing.
+TEST(FONT_SET, namesWithoutFontsForTheirCharactersWarnOnce)
+{
+    TempFolder folder;
+    const auto previous = juce::SystemStats::getEnvironmentVariable("FONTCONFIG_FILE", {});
+    usePrivateFontSet(folder, { kFontFiles[0] }); // DejaVu Sans alone
+    testing::internal::CaptureStderr();
+    {
+        ScopedLangLook look;
+        for (const char* name : { "Hiragino Sans W5", "Verdana" })
+            for (const int style : { juce::Font::plain, juce::Font::bold, juce::Font::italic })
+                juce::Font(name, 13.0f, style).getTypefacePtr();
+    }
+    const auto lines = juce::StringArray::fromLines(juce::String(testing::internal::GetCapturedStderr()).trim());
+    setenv("FONTCONFIG_FILE", previous.toRawUTF8(), 1);
+    ASSERT_EQ(lines.size(), 1) << lines.joinIntoString("\n");
+    EXPECT_TRUE(lines[0].contains("\"Hiragino Sans W5\"")) << lines[0];
+}
+#endif
+
 #ifndef QEL_BARE_FONT_SET
 // The headings laid out as the screens lay them out (the language's font, 13 high, bold, in the
 // main area 364 wide) take one line: a wrapped heading pushes the text below it under the
@@ -134,6 +192,66 @@ TEST(FONT_SET, russianItalianAndGermanHeadingsTakeOneLine)
         }
 }
 #endif
+
+// The blocks of more than one line, laid out as the screens lay them out (13 apart), keep a clear
+// pixel between the ink of one line and the next, and the capitals of the Latin and Cyrillic
+// fonts start where Verdana's do: letters a size too large touch across lines. The CJK fonts'
+// line is their em box, which their glyphs nearly fill (on macOS too): theirs must not overlap.
+TEST(FONT_SET, linesOfTheScreensStayApart)
+{
+    ScopedLangLook look;
+    const auto capitalTop = [](const juce::String& name)
+    {
+        juce::GlyphArrangement glyphs;
+        glyphs.addLineOfText(juce::Font(name, 13.0f, juce::Font::bold), "HE", 0.0f, 0.0f);
+        juce::Path path;
+        glyphs.createPath(path);
+        return path.getBounds().getY() + juce::Font(name, 13.0f, juce::Font::bold).getAscent();
+    };
+    for (int lang = 0; lang < LANG_MAX; ++lang)
+    {
+        const auto& name = StrRes::DEFAULT_FONT_MAC[lang];
+        const bool cjk = lang >= LANG_ZH_HANS;
+        if (!cjk)
+        {
+            EXPECT_NEAR(capitalTop(name), capitalTop("Verdana"), 1.0f) << name;
+        }
+        const auto format = [lang](const juce::String* table, const char* version)
+        { return TextFormat::format(table[lang], "1", version); };
+        const struct
+        {
+            juce::String text;
+            bool bold;
+            float width;
+        } blocks[] = {
+            { format(StrRes::STR_0010, "05") + "\n" + format(StrRes::STR_0011, "10"), false, 344.0f },
+            { "Update Contents:\n\t+-- DSP PROGRAM UPDATE\n\t+-- DSP DATA UPDATE", true, 364.0f },
+            { StrRes::STR_0015[lang] + "\n" + StrRes::STR_0016[lang], false, 279.0f },
+            { StrRes::STR_0014[lang].replace("%s", "QEL-720"), false, 364.0f },
+        };
+        for (const auto& block : blocks)
+        {
+            juce::GlyphArrangement glyphs;
+            glyphs.addFittedText(juce::Font(name, 13.0f, block.bold), block.text, 0.0f, 0.0f, block.width, 106.0f,
+                                 juce::Justification::topLeft, 8, 0.0f);
+            std::map<float, juce::Range<float>> inkOfLine; // by baseline
+            for (const auto& glyph : glyphs)
+            {
+                juce::Path path;
+                glyph.createPath(path);
+                const auto ink = path.getBounds();
+                if (!ink.isEmpty())
+                {
+                    auto [line, added] = inkOfLine.try_emplace(glyph.getBaselineY(), ink.getY(), ink.getBottom());
+                    line->second = line->second.getUnionWith({ ink.getY(), ink.getBottom() });
+                }
+            }
+            for (auto line = inkOfLine.begin(); line != inkOfLine.end() && std::next(line) != inkOfLine.end(); ++line)
+                EXPECT_GE(std::next(line)->second.getStart() - line->second.getEnd(), cjk ? 0.0f : 1.0f)
+                    << name << (block.bold ? " bold: " : ": ") << block.text;
+        }
+    }
+}
 
 // A thread per language font laying out and outlining every text at once: the chains share faces
 // (Verdana's seven languages one chain), so the threads load glyphs of the same faces together. A

@@ -7,16 +7,14 @@
 // Last: its macros (None, Bool, KeyPress, ...) clash with names in the headers above.
 #include <X11/Xlib.h>
 
-namespace
-{
 // The machine's font rules, with every font rejected but those of the set's own folder. The set's
 // cache comes first, so that fontconfig writes it there and not into the user's cache.
-void usePrivateFontSet(const TempFolder& folder)
+void usePrivateFontSet(const TempFolder& folder, const juce::StringArray& files)
 {
     const auto fonts = folder.child("fonts"), config = folder.child("fonts.conf");
     const auto dir = fonts.getFullPathName();
     fonts.createDirectory();
-    for (const juce::File file : kFontFiles)
+    for (const juce::File file : files)
         file.createSymbolicLink(fonts.getChildFile(file.getFileName()), true);
     config.replaceWithText("<?xml version=\"1.0\"?>\n<fontconfig>\n<cachedir>" +
                            folder.child("cache").getFullPathName() +
@@ -26,6 +24,8 @@ void usePrivateFontSet(const TempFolder& folder)
     setenv("FONTCONFIG_FILE", config.getFullPathName().toRawUTF8(), 1);
 }
 
+namespace
+{
 // JUCE looks up a few window-manager atoms without creating them and sends an invalid request
 // when they are missing, which ends the program on an X server that no window manager has
 // used, such as a fresh Xvfb. They are created here, on a connection kept open so that the
@@ -50,7 +50,7 @@ const bool g_hasDisplay = prepareDisplay();
 int main(int argc, char** argv)
 {
     TempFolder folder;
-    usePrivateFontSet(folder);
+    usePrivateFontSet(folder, kFontFiles);
     ::testing::InitGoogleTest(&argc, argv);
     const juce::ScopedJuceInitialiser_GUI gui;
     return RUN_ALL_TESTS();

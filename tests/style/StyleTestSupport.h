@@ -10,6 +10,12 @@
 // starts fontconfig.
 inline const auto kFontFiles = juce::StringArray::fromTokens(QEL_FONT_FILES, false);
 
+class TempFolder;
+
+// Makes the font set of these files, in folder, the one that the next font matcher loaded uses
+// (through FONTCONFIG_FILE).
+void usePrivateFontSet(const TempFolder& folder, const juce::StringArray& files);
+
 // Whether the program has a display, made ready for keyboard focus.
 extern const bool g_hasDisplay;
 

@@ -13,11 +13,13 @@
 // malformed or oversized messages and connections not complete within three seconds are dropped, and
 // only a few connections are kept at once (a new one evicts the oldest).
 //
-// <folder> is $XDG_RUNTIME_DIR when that is a folder of this user with mode 0700, otherwise
-// "<name>-<uid>" in $TMPDIR (or /tmp), made with mode 0700. An entry of this user there that is not
-// such a folder is mended (made 0700, planted instance files removed; a link or file replaced);
-// another user's is refused. Without a safe folder one line goes to stderr and the process counts
-// as the only instance.
+// "<folder>/<name>" above is "$XDG_RUNTIME_DIR/<name>" when that folder is this user's with mode
+// 0700; otherwise it is "<cache>/<name>/<host name>", <cache> being $XDG_CACHE_HOME or ~/.cache: a place
+// in the user's own home, where no other user can take the name first, and one lock per machine
+// where machines share the home folder. <cache>/<name> is made with mode 0700; an entry of this
+// user there that is not such a folder is mended (made 0700, planted instance files removed; a link
+// or file replaced), another user's is refused. Without a safe folder one line goes to stderr and
+// the process counts as the only instance.
 //
 // Threads and ownership: one object per process, owned by main() and kept for the process's life.
 // claim() first, on the main thread before JUCE starts (it may block for about two seconds).

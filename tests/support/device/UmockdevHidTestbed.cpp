@@ -22,6 +22,8 @@ namespace testsupport
 namespace
 {
 constexpr size_t reportSize = 64;
+// The report-ID byte of the testbed's own marker; the host writes 0, the device having no report IDs.
+constexpr uint8_t markerId = 0xFF;
 using Clock = std::chrono::steady_clock;
 
 // A vendor-defined application collection with one 64-byte input and one 64-byte output report
@@ -46,6 +48,7 @@ struct UmockdevHidTestbed::Impl
         int queueProbe = -1;            // our own, never-read handle on the pty slave, to see unread input
         std::thread responder;
         std::atomic<bool> stopResponder{ false }, removed{ false };
+        std::atomic<int> markers{ 0 }; // markers the responder has taken
     };
 
     Device* find(DeviceId id)
@@ -205,6 +208,12 @@ void UmockdevHidTestbed::setReportHandler(DeviceId id, OutputReportHandler handl
                 frame.insert(frame.end(), buffer, buffer + std::max<ssize_t>(got, 0));
                 if (frame.size() < sizeof buffer)
                     continue;
+                if (frame[0] == markerId)
+                {
+                    ++device->markers;
+                    frame.clear();
+                    continue;
+                }
                 const OutputReportOutcome outcome = handler(frame.data() + 1, reportSize);
                 frame.clear();
                 if (outcome.reply)
@@ -213,6 +222,25 @@ void UmockdevHidTestbed::setReportHandler(DeviceId id, OutputReportHandler handl
                     return m_impl->remove(*device);
             }
         });
+}
+
+// The marker goes in on the node's own side (our handle on the pty slave), behind what the host wrote.
+bool UmockdevHidTestbed::waitForSentReports(DeviceId id)
+{
+    auto* device = m_impl->find(id);
+    if (device == nullptr || !device->responder.joinable())
+        return false;
+    const int before = device->markers;
+    uint8_t marker[1 + reportSize] = { markerId };
+    if (write(device->queueProbe, marker, sizeof marker) != (ssize_t)sizeof marker)
+        return false;
+    for (const auto deadline = Clock::now() + std::chrono::seconds(5); device->markers == before;)
+    {
+        if (Clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
 }
 
 } // namespace testsupport

@@ -51,6 +51,11 @@ public:
     // responder thread; replaces any earlier handler. The device's removal stops it.
     void setReportHandler(DeviceId id, OutputReportHandler handler);
 
+    // Waits (up to 5 s) until the handler has taken every output report the host wrote to the
+    // device before the call: the reports reach the responder in order, and a marker written behind
+    // them, which the handler never sees, comes last. False on time-out, or without a handler.
+    bool waitForSentReports(DeviceId id);
+
     struct Impl;
 
 private:
