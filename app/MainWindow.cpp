@@ -30,16 +30,10 @@ MainWindow::MainWindow()
     setVisible(true);
 }
 
-MainWindow::~MainWindow() { juce::Desktop::getInstance().removeFocusChangeListener(this); }
-
-// JUCE replaces the window's size hints when it makes a new buffer to paint into, right before the
-// paint: on the first paint and on the first after about three seconds without one.
-void MainWindow::paintOverChildren(juce::Graphics&)
+MainWindow::~MainWindow()
 {
-    const auto now = juce::Time::getMillisecondCounter();
-    if (m_lastPaintMs == 0 || now - m_lastPaintMs >= 1000)
-        pinNativeSize();
-    m_lastPaintMs = now;
+    juce::Desktop::getInstance().removeFocusChangeListener(this);
+    releaseNativeSize();
 }
 
 // JUCE hands the keyboard focus to the window itself when it learns that the window has become

@@ -21,21 +21,20 @@ public:
     MainComponent* m_pMainComponent;
 
 protected:
-    // The first paint after a pause puts the size hints back (see pinNativeSize).
-    void paintOverChildren(juce::Graphics& g) override;
     // Passes the keyboard focus on to the child that had it last (see MainWindow.cpp).
     void focusGained(FocusChangeType cause) override;
 
 private:
     void globalFocusChanged(juce::Component* focused) override;
 
-    // Tells the window manager that the size the window was placed with is its least and greatest
-    // size (MainWindow_<window system>.cpp).
+    // Tells the window manager, now and whenever JUCE writes the window's size hints again, that
+    // the size the window was placed with is its least and greatest size; release ends that
+    // (MainWindow_<window system>.cpp).
     void pinNativeSize();
+    void releaseNativeSize();
 
     juce::Rectangle<int> m_placedSize; // logical, at (0, 0)
     juce::Component::SafePointer<juce::Component> m_pLastFocusedChild;
-    juce::uint32 m_lastPaintMs = 0;
 
     JUCE_DECLARE_NON_COPYABLE(MainWindow)
 };

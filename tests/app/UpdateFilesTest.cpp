@@ -166,8 +166,9 @@ TEST(CheckUpdFile, choosesAndChecksTheFilesOfTheFolder)
         for (const auto& [name, content] : c.files)
         {
             const auto file = temp.child(name);
-            const auto dsp = std::find_if(std::begin(kDspNames), std::end(kDspNames),
-                                          [&](const char* n) { return juce::String(n).equalsIgnoreCase(name); });
+            const auto dsp =
+                std::find_if(std::begin(kDspNames), std::end(kDspNames),
+                             [&fileName = name](const char* n) { return juce::String(n).equalsIgnoreCase(fileName); });
             if (content == dir)
                 ASSERT_TRUE(file.createDirectory().wasOk());
             else if (content == loop)
