@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets of tests/fuzz into build-fuzz with clang-14 (the whole tree, JUCE
-# included, instrumented with ASan and UBSan), has each write its seed corpus, and runs each for
-# the given number of seconds. Exits non-zero when any target crashes, fails a check, leaks or
-# hangs; the input that did it is left in build-fuzz/fuzz/<target>/crashes/.
+# Builds the libFuzzer targets of tests/fuzz in the ASan build (build-asan, the asan preset: clang-14,
+# the whole tree, JUCE included, instrumented with ASan and UBSan), has each write its seed corpus,
+# runs each on its reproducers in tests/fuzz/reproducers, then fuzzes each for the given number of
+# seconds. Exits non-zero when any target crashes, fails a check, leaks or hangs; the input that did
+# it is left in build-asan/fuzz/<target>/crashes/.
 #   scripts/fuzz.sh [seconds per target, default 30] [target ...]
 # Targets: update_files device_replies hidraw_input platform_parsers (all by default).
 set -euo pipefail
@@ -16,19 +17,30 @@ fi
 
 jobs=$(nproc 2>/dev/null || echo 2)
 jobs=$((jobs < 4 ? jobs : 4))
-CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQEL_FUZZ=ON
-cmake --build build-fuzz -j "$jobs" --target "${targets[@]/#/fuzz_}"
+# CMake cannot switch an existing build folder to another compiler: one configured with another is
+# configured afresh.
+fresh=()
+grep -qs '^CMAKE_CXX_COMPILER:[A-Z]*=.*clang++-14$' build-asan/CMakeCache.txt || fresh=(--fresh)
+cmake --preset asan "${fresh[@]}" >/dev/null
+cmake --build build-asan -j "$jobs" --target "${targets[@]/#/fuzz_}"
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export ASAN_SYMBOLIZER_PATH=${ASAN_SYMBOLIZER_PATH:-$(command -v llvm-symbolizer-14 || true)}
 status=0
 for target in "${targets[@]}"; do
-  binary=build-fuzz/tests/fuzz/fuzz_$target
-  work=build-fuzz/fuzz/$target
+  binary=build-asan/tests/fuzz/fuzz_$target
+  work=build-asan/fuzz/$target
   rm -rf "$work/seeds"
   mkdir -p "$work/seeds" "$work/corpus" "$work/crashes"
   QEL_FUZZ_SEEDS="$work/seeds" "$binary"
+  # Inputs that once failed (tests/fuzz/reproducers/<target>-*) are run first, on their own.
+  for reproducer in tests/fuzz/reproducers/"$target"-*; do
+    if [ -e "$reproducer" ] && ! "$binary" "$reproducer" > "$work/reproducer.log" 2>&1; then
+      echo "== $target FAILED on $reproducer: see $work/reproducer.log" >&2
+      status=1
+    fi
+  done
   # The targets that build a MainComponent skip libFuzzer's leak scan after each input (JUCE's
   # caches make every input look leaky, and the scan costs more than the run); LeakSanitizer still
   # checks at exit. Slower inputs get less of their time.
