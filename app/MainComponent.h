@@ -142,6 +142,10 @@ public:
     juce::File m_updateFolder;
     // How long the exchange waits for a reply. 10 s in the program; tests shorten it.
     int m_replyTimeoutMs = 10000;
+    // The pause between two status polls. 100 ms in the program; the fuzz target shortens it.
+    int m_pollPauseMs = 100;
+    // The pause after a removal. 100 ms in the program; the fuzz target shortens it.
+    int m_removalPauseMs = 100;
 
 private:
     bool CheckDspFiles(const juce::File& folder);
@@ -161,6 +165,8 @@ private:
     // Exchanges m_sendBuf; false (with 0xE36, or the error the reply left) when the step ends here.
     bool Exchange();
     void RequestRedraw();
+    // The request of a turn of the worker's loop, left out when it would show nothing new.
+    void RequestTurnRedraw();
     void LeaveWorker();
 
     // User actions.
@@ -177,8 +183,9 @@ private:
     void ShowButton(AlineButton& button, StrIdTable_t caption, bool rightPlace);
     void MoveKeyboardFocus(juce::int32 state);
 
-    // What a screen is built from. The worker asks for a redraw at every turn of its loop (every
-    // 1 ms while it waits for Start); a request that would build the same screen again leaves it.
+    // What a screen is built from. The worker asks for a redraw at the turns of its loop that find
+    // the state word or the progress moved, and as it ends; a request that would build the same
+    // screen again leaves it.
     // The version texts are left out: they are set before the state word reaches 1 and stay.
     struct ScreenInputs
     {
@@ -199,6 +206,10 @@ private:
         MainComponent& m_owner;
     };
     ProgressFollower m_progressFollower{ *this };
+
+    // Worker thread only: the state word and progress of the worker's last redraw request.
+    juce::int32 m_requestedState = -1;
+    double m_requestedProgress = -1.0;
 
     std::unique_ptr<platform::JuceRunLoopBridge> m_pRunLoopBridge;
 

@@ -234,8 +234,8 @@ MainComponent::ScreenInputs MainComponent::CurrentScreenInputs() const
              getWidth(),        getHeight(), getParentComponent() != nullptr };
 }
 
-// A request that would build the same screen leaves it as it is: the worker asks about a thousand
-// times a second while it waits for Start, and each rebuild lays the text out and repaints.
+// A request that would build the same screen leaves it as it is: each rebuild lays the text out
+// and repaints.
 void MainComponent::handleAsyncUpdate()
 {
     const juce::ScopedLock lock(m_drawLock);

@@ -13,10 +13,8 @@ using namespace DeviceProtocol;
 
 namespace
 {
-constexpr int kPollPauseMs = 100;
 constexpr int kStepPauseMs = 1;
 constexpr int kOldOSPauseMs = 6;
-constexpr int kRemovalPauseMs = 100;
 constexpr int kStopTimeoutMs = 5000;
 constexpr int kMainMask = 8;
 constexpr int kFirstDspEntry = 4;
@@ -36,6 +34,22 @@ bool MainComponent::SetUpdState(juce::int32 value)
 void MainComponent::RequestRedraw()
 {
     const juce::ScopedLock lock(m_drawLock);
+    triggerAsyncUpdate();
+}
+
+// The redraw that the last request led to runs after it and reads the state word and the progress
+// as they are then: when both are still what that request saw, it shows them already. The state
+// word never comes back to a value within one turn, and the progress only grows. The lock is taken
+// either way, so a redraw in progress still holds the turn.
+void MainComponent::RequestTurnRedraw()
+{
+    const juce::ScopedLock lock(m_drawLock);
+    const auto state = m_updState.load();
+    const auto progress = m_workerProgress.load();
+    if (state == m_requestedState && progress == m_requestedProgress)
+        return;
+    m_requestedState = state;
+    m_requestedProgress = progress;
     triggerAsyncUpdate();
 }
 
@@ -152,7 +166,7 @@ void MainComponent::run()
 // One turn of the loop; false when the worker ends.
 bool MainComponent::RunOneTurn()
 {
-    RequestRedraw();
+    RequestTurnRedraw();
     wait(m_loopPauseMs);
 
     const auto state = m_updState.load();
@@ -303,7 +317,7 @@ void MainComponent::DoBlockChecksum()
         SetUpdState(verdict.errorId);
         return;
     }
-    m_loopPauseMs = kPollPauseMs;
+    m_loopPauseMs = m_pollPauseMs;
     SetUpdState(kStatePoll);
 }
 
@@ -357,7 +371,7 @@ void MainComponent::removalCallBack()
             return;
     } while (!m_updState.compare_exchange_weak(state, kErrRemoved));
 
-    wait(kRemovalPauseMs);
+    wait(m_removalPauseMs);
     m_responseEvent.signal();
     if (isThreadRunning())
         stopThread(kStopTimeoutMs);

@@ -300,7 +300,7 @@ TEST_F(Worker, QuitInEveryStateStopsTheWorkerAndSendsNothingMore)
 }
 
 // The quit lands in the pause after the last block's "block done": the worker, held at the top of
-// its next turn (each turn asks for a redraw under the draw lock), must not send finish after it.
+// its next turn (each turn takes the draw lock to ask for a redraw), must not send finish after it.
 TEST_F(Worker, QuitJustAfterTheLastBlockIsDoneSendsNoFinish)
 {
     Scenario s(m_source);
