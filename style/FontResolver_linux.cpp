@@ -6,7 +6,10 @@
 
 #include <fontconfig/fontconfig.h>
 
+#include <cstdlib>
 #include <iostream>
+#include <mutex>
+#include <string>
 
 namespace
 {
@@ -42,11 +45,43 @@ bool hasUsableOutlines(FcPattern* font)
 {
     return getBool(font, FC_OUTLINE, true) && !getBool(font, FC_COLOR, false) && !getBool(font, FC_VARIABLE, false);
 }
+
+// A reference to fontconfig's configuration, loaded once for the process: loading reads every
+// configuration file and font cache, which each resolver (one per window's look) would pay again.
+// It is loaded anew only when FONTCONFIG_FILE names another file than the one it came from, as
+// fontconfig's own loading would then read. The process keeps one reference, given up when it
+// exits or on a new load; fontconfig counts the resolvers' atomically, so resolvers on any thread
+// may take and drop theirs.
+FcConfig* sharedConfig()
+{
+    static std::mutex mutex;
+    static struct Loaded
+    {
+        FcConfig* config = nullptr;
+        std::string file; // FONTCONFIG_FILE when it was loaded
+        ~Loaded()
+        {
+            if (config != nullptr)
+                FcConfigDestroy(config);
+        }
+    } loaded;
+
+    const char* file = std::getenv("FONTCONFIG_FILE");
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (loaded.config == nullptr || loaded.file != (file != nullptr ? file : ""))
+    {
+        if (loaded.config != nullptr)
+            FcConfigDestroy(loaded.config);
+        loaded.config = FcInitLoadConfigAndFonts();
+        loaded.file = file != nullptr ? file : "";
+    }
+    return loaded.config != nullptr ? FcConfigReference(loaded.config) : nullptr;
+}
 } // namespace
 
 struct FontResolver::Platform
 {
-    Platform() : config(FcInitLoadConfigAndFonts())
+    Platform() : config(sharedConfig())
     {
         if (config == nullptr)
             std::cerr << "FontResolver: fontconfig could not load its configuration.\n";
