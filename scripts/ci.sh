@@ -11,19 +11,12 @@ bash scripts/test.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
 tests() { xvfb-run -a -s "-screen 0 1024x768x24" ctest --test-dir "$@" --output-on-failure -j "$jobs"; }
-# CMake cannot switch an existing build folder to another compiler: one configured before the
-# presets named clang-14 is configured afresh.
-configure() {
-  local fresh=()
-  grep -qs '^CMAKE_CXX_COMPILER:[A-Z]*=.*clang++-14$' "build-$1/CMakeCache.txt" || fresh=(--fresh)
-  cmake --preset "$1" "${fresh[@]}" >/dev/null
-}
 
-configure asan
+bash scripts/configure-preset.sh asan
 cmake --build build-asan -j "$jobs"
 tests build-asan
 
-configure tsan
+bash scripts/configure-preset.sh tsan
 cmake --build build-tsan -j "$jobs" --target qel720-updater app_tests hid_tests platform_tests e2e_tests
 tests build-tsan -L threads
 

@@ -17,11 +17,7 @@ fi
 
 jobs=$(nproc 2>/dev/null || echo 2)
 jobs=$((jobs < 4 ? jobs : 4))
-# CMake cannot switch an existing build folder to another compiler: one configured with another is
-# configured afresh.
-fresh=()
-grep -qs '^CMAKE_CXX_COMPILER:[A-Z]*=.*clang++-14$' build-asan/CMakeCache.txt || fresh=(--fresh)
-cmake --preset asan "${fresh[@]}" >/dev/null
+bash scripts/configure-preset.sh asan
 cmake --build build-asan -j "$jobs" --target "${targets[@]/#/fuzz_}"
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
