@@ -151,6 +151,11 @@ private:
     bool CheckDspFiles(const juce::File& folder);
     void CheckMainFile(const juce::File& candidate);
     static juce::File FindMainFileCandidate(const juce::File& folder);
+    static juce::StringArray ListFileNames(const juce::File& folder);
+    // Reads at most limit bytes of a regular file from offset into content, which it sizes to
+    // what it read. False, without waiting, for a path that is no regular file (a pipe, a device),
+    // or one that cannot be opened or read. Any thread.
+    static bool ReadRegularFile(const juce::File& file, juce::int64 offset, size_t limit, juce::MemoryBlock& content);
 
     // The worker's loop: one turn, and the work of each state.
     bool RunOneTurn();

@@ -2,9 +2,14 @@
 #include "DeviceProtocol.h"
 #include "MainComponent.h"
 
-#include <cerrno>
-#include <cstdlib>
+#include <platform/FileNames.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -66,10 +71,8 @@ bool isPresent(const juce::File& file)
 }
 } // namespace
 
-juce::File MainComponent::updateFolder()
-{
-    return juce::File::getSpecialLocation(juce::File::currentExecutableFile).getParentDirectory();
-}
+// Not JUCE's own executable path: a folder name that is not UTF-8 would corrupt it.
+juce::File MainComponent::updateFolder() { return juce::File(platform::executableFolder()); }
 
 void MainComponent::CheckUpdFile() { CheckUpdFile(m_updateFolder); }
 
@@ -95,10 +98,12 @@ juce::File MainComponent::FindMainFileCandidate(const juce::File& folder)
     juce::File best;
     int bestNumber = 0;
 
-    for (const auto& file : folder.findChildFiles(juce::File::findFiles, false, "*"))
+    for (const auto& name : ListFileNames(folder))
     {
-        const auto name = file.getFileName();
         if (!name.matchesWildcard("QEL720v*.bin", true) || name.length() != kMainNameLength)
+            continue;
+        const auto file = folder.getChildFile(name);
+        if (file.isDirectory())
             continue;
 
         // Read like atoi: white space, an optional sign, then digits up to the first other character.
@@ -112,6 +117,23 @@ juce::File MainComponent::FindMainFileCandidate(const juce::File& folder)
     return best;
 }
 
+// The names in the folder, in the order the system lists them. Not JUCE's listing, which makes
+// every name into a juce::String: a name that is not UTF-8 (an archive made elsewhere may leave
+// one beside the program) would corrupt memory. Such a name is left out; no update file has one.
+juce::StringArray MainComponent::ListFileNames(const juce::File& folder)
+{
+    juce::StringArray names;
+    if (DIR* dir = ::opendir(folder.getFullPathName().toRawUTF8()))
+    {
+        while (const dirent* entry = ::readdir(dir))
+            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0 &&
+                platform::isWellFormedUtf8(entry->d_name, std::strlen(entry->d_name)))
+                names.add(juce::String(juce::CharPointer_UTF8(entry->d_name)));
+        ::closedir(dir);
+    }
+    return names;
+}
+
 // The DSP path: taken when any of the three DSP files exists, and then the main file is ignored.
 // Returns whether it was taken.
 bool MainComponent::CheckDspFiles(const juce::File& folder)
@@ -121,7 +143,9 @@ bool MainComponent::CheckDspFiles(const juce::File& folder)
     for (int i = 0; i < kDspCount; ++i)
     {
         files[i] = folder.getChildFile(kDspNames[i]);
-        anyPresent = anyPresent || isPresent(files[i]);
+        // What the name leads to decides, a folder included: a link that leads nowhere does not
+        // take the DSP path, unlike the dangling main file, which is a file that cannot be loaded.
+        anyPresent = anyPresent || files[i].exists();
     }
     if (!anyPresent)
         return false;
@@ -171,29 +195,29 @@ void MainComponent::CheckMainFile(const juce::File& candidate)
     }
 }
 
-namespace
-{
-// Reads a regular file (a symbolic link to one included) into content, never more than limit
-// bytes. Anything else is refused before it is opened: a device or a pipe reports a size of 0
-// whatever it would give, and opening a pipe blocks the message thread until a writer comes.
-// False when the path is no regular file or cannot be opened or read.
-bool readRegularFile(const juce::File& file, size_t limit, juce::MemoryBlock& content)
+// Anything but a regular file (a symbolic link to one included) is refused before it is opened: a
+// device or a pipe reports a size of 0 whatever it would give, and opening a pipe blocks until a
+// writer comes (the message thread in the file checks, the worker during the transfer, where a
+// stop could then not end it). The open is non-blocking, and what it opened is checked again,
+// should a pipe have taken the path's place meanwhile.
+bool MainComponent::ReadRegularFile(const juce::File& file, juce::int64 offset, size_t limit,
+                                    juce::MemoryBlock& content)
 {
     const auto path = file.getFullPathName();
     struct stat info = {};
     if (::stat(path.toRawUTF8(), &info) != 0 || !S_ISREG(info.st_mode))
         return false;
 
-    // Non-blocking: should a pipe have taken the path's place meanwhile, open returns at once.
     const int fd = ::open(path.toRawUTF8(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
-    bool ok = true;
+    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
     content.setSize(limit);
     size_t total = 0;
     while (ok && total < limit)
     {
-        const auto got = ::read(fd, static_cast<char*>(content.getData()) + total, limit - total);
+        const auto got = ::pread(fd, static_cast<char*>(content.getData()) + total, limit - total,
+                                 (off_t)(offset + (juce::int64)total));
         if (got == 0)
             break;
         if (got > 0)
@@ -205,7 +229,6 @@ bool readRegularFile(const juce::File& file, size_t limit, juce::MemoryBlock& co
     content.setSize(total);
     return ok;
 }
-} // namespace
 
 int MainComponent::ParseUpdFile(const juce::File& file, int expectedSize, unsigned int* date, juce::String& version)
 {
@@ -214,7 +237,7 @@ int MainComponent::ParseUpdFile(const juce::File& file, int expectedSize, unsign
 
     // One byte past the expected size tells a longer file, however long it is or grows.
     juce::MemoryBlock content;
-    if (!readRegularFile(file, (size_t)expectedSize + 1, content))
+    if (!ReadRegularFile(file, 0, (size_t)expectedSize + 1, content))
         return kErrFileLoad;
     if (content.getSize() != (size_t)expectedSize)
         return kErrFileSize;

@@ -188,11 +188,7 @@ bool MainComponent::RunOneTurn()
         default: break; // waiting for Start
     }
 
-    // A quit may have come while the last block's "block done" was on its way: after a quit the
-    // device gets no command, not even finish.
     const auto after = m_updState.load();
-    if (after == kStateFinished && !threadShouldExit())
-        SendFinish();
     if (after == kStateFinished || isError(after))
     {
         LeaveWorker();
@@ -237,7 +233,10 @@ void MainComponent::DoNextBlock()
 {
     if (m_updKind >= kUpdateTargetCount)
     {
-        SetUpdState(kStateFinished);
+        // Every entry is done. After a quit the device gets no command, not even finish, and the
+        // state stays as it was: 7 says that the finish went out.
+        if (!threadShouldExit() && SetUpdState(kStateFinished))
+            SendFinish();
         return;
     }
     const auto& target = m_updTargets[m_updKind];
@@ -258,11 +257,8 @@ void MainComponent::DoNextBlock()
 // cannot be read whole is not sent at all: a short read would flash zeros.
 bool MainComponent::ReadBlock(const UpdateTarget& target, juce::int64 length, juce::MemoryBlock& block) const
 {
-    std::unique_ptr<juce::FileInputStream> stream(target.m_file.createInputStream());
-    if (stream == nullptr || !stream->setPosition(target.m_offset + m_readOffset))
-        return false;
-    block.setSize((size_t)length, true);
-    return stream->read(block.getData(), (int)length) == (int)length;
+    return ReadRegularFile(target.m_file, target.m_offset + m_readOffset, (size_t)length, block) &&
+           block.getSize() == (size_t)length;
 }
 
 void MainComponent::DoDataChunks()

@@ -80,7 +80,8 @@ MainComponent& Scenario::build(int replyTimeoutMs)
     m_main = std::make_unique<MainComponent>();
     m_main->setSize(404, 126);
     m_main->m_updateFolder = m_files.file();
-    m_main->m_replyTimeoutMs = replyTimeoutMs;
+    if (replyTimeoutMs > 0)
+        m_main->m_replyTimeoutMs = replyTimeoutMs;
     return *m_main;
 }
 

@@ -45,9 +45,9 @@ public:
     // The main file (version 1.10) or DSP file `which` (0 program, 1 data, 2 cymbal data); its bytes.
     Bytes writeMainFile(std::uint32_t date = kFileDate);
     Bytes writeDsp(int which);
-    // The program's reply time-out: a reply can take a while on a busy machine. Tests that expect
-    // none shorten it.
-    MainComponent& build(int replyTimeoutMs = 10000);
+    // With the program's own reply time-out unless one is given: tests that expect no reply
+    // shorten it.
+    MainComponent& build(int replyTimeoutMs = 0);
 
     juce::int32 state() const { return m_main->m_updState.load(); }
     bool running() const { return m_main->isThreadRunning(); }

@@ -39,6 +39,9 @@ const Screen kScreens[] = {
       nullptr, "Close", true },
     { "device removed", 0xE37, 8, "Anerrorhasoccurred.Itwasnotpossibletoupdatetheprogram.ErrorID:0x0E37", "20 33 59",
       105, false, false, true, nullptr, "Close", true },
+    { "other failure, the top of the range", 0xE41, 8,
+      "Anerrorhasoccurred.Itwasnotpossibletoupdatetheprogram.ErrorID:0x0E41", "20 33 59", 105, false, false, true,
+      nullptr, "Close", true },
     { "identifier without text", 0xE08, 0, "", "", 0, false, false, true, nullptr, "Close", true },
     { "value without a screen", 0x10, 0, "", "", 0, false, false, false, nullptr, "Close", true },
 };

@@ -2,10 +2,13 @@
 #include "TempFolder.h"
 #include "UpdateFileBuilder.h"
 
+#include <platform/FileNames.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <future>
 #include <thread>
 
@@ -123,10 +126,10 @@ TEST(CheckSysVer, acceptsOnlyDigitPointDigitDigit)
 
 // A folder's files decide the path (DSP files before the main file), the chosen main file (the
 // highest number) and the entries filled. Content: valid, invalid (wrong CRC, DSP file one byte
-// too long), one byte short, a folder, or a link to itself.
+// too long), one byte short, a folder, a link to itself, or a link to nothing.
 TEST(CheckUpdFile, choosesAndChecksTheFilesOfTheFolder)
 {
-    constexpr int ok = 0, bad = 1, cut = 2, dir = 3, loop = 4; // what a file holds
+    constexpr int ok = 0, bad = 1, cut = 2, dir = 3, loop = 4, nowhere = 5; // what a file holds
     const char *const M = "QEL720v001.bin", *const P = kDspNames[0], *const D = kDspNames[1], *const C = kDspNames[2];
     const struct
     {
@@ -155,7 +158,10 @@ TEST(CheckUpdFile, choosesAndChecksTheFilesOfTheFolder)
         { "every present one invalid", { { M, ok }, { D, bad } }, 0xE41, { 0, 0, 0, 0, 0xE01, 0xE03, 0xE01 } },
         { "a folder of the cymbal name", { { C, dir } }, 0xE41, { 0, 0, 0, 0, 0xE01, 0xE01, 0xE02 } },
         { "main file as a link to itself", { { M, loop } }, 0xE02, { 0xE02, 0xE02, 0xE02, 0xE02 } },
-        { "program file as a link to itself", { { P, loop } }, 0xE41, { 0, 0, 0, 0, 0xE02, 0xE01, 0xE01 } },
+        { "main file as a link to nothing", { { M, nowhere } }, 0xE02, { 0xE02, 0xE02, 0xE02, 0xE02 } },
+        { "program file as a link to itself", { { P, loop } }, 0xE01 },
+        { "program file as a link to nothing", { { P, nowhere } }, 0xE01 },
+        { "link to nothing beside a valid main file", { { M, ok }, { D, nowhere } }, 0, { 1, 1, 1, 1 } },
     };
     const auto valid = UpdateFileBuilder().image(), badCrc = UpdateFileBuilder().wrongCrc().image();
     for (const auto& c : cases)
@@ -171,8 +177,8 @@ TEST(CheckUpdFile, choosesAndChecksTheFilesOfTheFolder)
                              [&fileName = name](const char* n) { return juce::String(n).equalsIgnoreCase(fileName); });
             if (content == dir)
                 ASSERT_TRUE(file.createDirectory().wasOk());
-            else if (content == loop)
-                ASSERT_EQ(::symlink(name, file.getFullPathName().toRawUTF8()), 0);
+            else if (content == loop || content == nowhere)
+                ASSERT_EQ(::symlink(content == loop ? name : "gone", file.getFullPathName().toRawUTF8()), 0);
             else if (dsp != std::end(kDspNames))
                 UpdateFileBuilder::writeDsp(file, (size_t)kEntries[4 + (dsp - kDspNames)][0] + (content == bad));
             else
@@ -212,6 +218,29 @@ TEST(CheckUpdFile, neverReplacesTheRemovalError)
     UpdateFileBuilder().wrongCrc().write(temp.child("QEL720v001.bin"));
     main.CheckUpdFile(temp.file()); // would be 0xE05
     EXPECT_EQ(main.m_updState.load(), 0xE37);
+}
+
+// Names in another encoding than UTF-8, as an archive made elsewhere may leave them: the program's
+// folder so named (reached as the program reaches its own), and files so named beside the update
+// file, among them the forms that JUCE would read as a string end (an overlong NUL, a lead byte
+// with nothing after it). The update file is found, and nothing is made of the others.
+TEST(CheckUpdFile, findsTheUpdateAmongNamesThatAreNotUtf8)
+{
+    TempFolder temp;
+    const std::string folder = temp.file().getFullPathName().toStdString() + "/Mise \xE0 jour";
+    ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+    const auto image = UpdateFileBuilder().image();
+    for (const char* name : { "QEL720v001.bin",
+                              "QEL720v\xC0\x80"
+                              "2.bin",
+                              "QEL720v\xE0 3.bin", "caf\xE9" })
+        std::ofstream(folder + "/" + name, std::ios::binary).write((const char*)image.data(), (long)image.size());
+
+    MainComponent main;
+    main.CheckUpdFile(juce::File(platform::folderOf(folder + "/qel720-updater")));
+    EXPECT_EQ(main.m_updState.load(), 0);
+    EXPECT_EQ(main.m_updMask, 8);
+    EXPECT_EQ(main.m_updTargets[0].m_file.getFileName(), "QEL720v001.bin");
 }
 
 // The date word and the version text are each stored before they are checked.

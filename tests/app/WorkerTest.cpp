@@ -6,6 +6,10 @@
 #include <HidCtrl.h>
 #include <UmockdevHidTestbed.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace
 {
 using Fault = SimulatedQel720::Fault;
@@ -88,19 +92,31 @@ TEST_F(Worker, DspFilesGoOutAloneOrTogetherAndBusyPollsAreRepeated)
         const char* name;
         std::vector<int> files;
         int busyPolls, blocks;
-    } cases[] = { { "data alone, busy twice", { 1 }, 2, 1 }, { "program and cymbal data", { 0, 2 }, 0, 4 } };
+        int lateModeReplyMs = 0; // a device that takes its time, within the program's own time-out
+    } cases[] = { { "data alone, busy twice", { 1 }, 2, 1 },
+                  { "program and cymbal data", { 0, 2 }, 0, 4 },
+                  { "mode reply after 2 s", { 1 }, 0, 1, 2000 } };
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.name);
         Scenario s(m_source);
         s.m_device.setBusyPolls(c.busyPolls);
+        if (c.lateModeReplyMs > 0)
+            s.m_device.addFault({ kModeQuery, 1, Kind::NoReply }); // the test answers it
         s.plugIn();
         std::vector<Bytes> contents;
         for (int which : c.files)
             contents.push_back(s.writeDsp(which));
         s.build();
 
-        EXPECT_EQ(s.runUpdate(), kStateFinished);
+        if (c.lateModeReplyMs > 0)
+        {
+            s.pressOk();
+            ASSERT_TRUE(runUntil([&] { return s.count(kModeQuery) == 1; }));
+            runUntil([] { return false; }, c.lateModeReplyMs);
+            s.m_device.injectReport({ 0xF0, 0x80 });
+        }
+        EXPECT_EQ(s.runUpdate(), kStateFinished); // a second OK during the device checks does nothing
         EXPECT_EQ(prefix(s.m_device.lastPrepare(), 11),
                   Bytes({ std::uint8_t(0xF4 + c.files[0]), kPrepare, 0, 0, 0, 0, 0xFF, 0, 0, 0, 0 }));
         for (std::size_t i = 0; i < c.files.size(); ++i)
@@ -255,7 +271,7 @@ TEST_F(Worker, QuitInEveryStateStopsTheWorkerAndSendsNothingMore)
     const struct
     {
         const char* name;
-        std::uint8_t unanswered; // kNone: all answered, the worker waits for Start
+        std::uint8_t unanswered; // kNone: all answered, the worker waits for Start or in a pause
         juce::int32 state;
         bool deleted = false; // the component deleted in place of the quit steps
     } cases[] = {
@@ -266,6 +282,7 @@ TEST_F(Worker, QuitInEveryStateStopsTheWorkerAndSendsNothingMore)
         { "data", kDataChunk, kStateData },
         { "checksum", kChecksum, kStateChecksum },
         { "status poll", kPoll, kStatePoll },
+        { "pause between checksum and status poll", kNone, kStatePoll },
         { "data, component deleted", kDataChunk, kStateData, true },
         { "waiting for Start, component deleted", kNone, kStateWaitStart, true },
     };
@@ -274,9 +291,12 @@ TEST_F(Worker, QuitInEveryStateStopsTheWorkerAndSendsNothingMore)
         SCOPED_TRACE(c.name);
         Scenario s(m_source);
         s.m_device.addFault({ c.unanswered, 1, Kind::NoReply });
+        const bool betweenSteps = c.state == kStatePoll && c.unanswered == kNone;
         s.plugIn();
         s.writeDsp(1);
         s.build();
+        if (betweenSteps)
+            s.m_main->m_pollPauseMs = 60000; // the quit lands in the pause before the first poll
 
         s.pressOk();
         if (c.state != kStateLanguage)
@@ -287,6 +307,8 @@ TEST_F(Worker, QuitInEveryStateStopsTheWorkerAndSendsNothingMore)
         }
         ASSERT_TRUE(runUntil(
             [&] { return s.state() == c.state && (c.unanswered == kNone || s.lastCommand() == c.unanswered); }));
+        if (betweenSteps)
+            runUntil([] { return false; }, 100); // the worker, with state 6 set, goes into its pause
         const auto sent = s.m_device.commands().size();
         if (c.deleted)
             s.m_main.reset();
@@ -321,25 +343,52 @@ TEST_F(Worker, QuitJustAfterTheLastBlockIsDoneSendsNoFinish)
     s.m_main->QuitSequence();
     EXPECT_EQ(s.m_device.commands().size(), sent);
     EXPECT_FALSE(s.m_device.finished());
+    EXPECT_EQ(s.state(), kStateBeginBlock); // 7 would say that the finish went out
 }
 
-TEST_F(Worker, FileGoneOrShortenedBeforeItsBlockIsE32WithNothingOfItSent)
+// The file is read again for each block: one that has gone, is too short, or has become a pipe (as
+// a file on a stalled network mount, whose open would hang the worker beyond any stop) ends the
+// update at once, with nothing of that block sent.
+TEST_F(Worker, FileGoneShortenedOrAPipeBeforeItsBlockIsE32WithNothingOfItSent)
 {
-    for (bool removed : { true, false })
+    const struct
     {
-        SCOPED_TRACE(removed ? "removed" : "shortened");
+        const char* name;
+        bool secondBlock; // changed after the first block, else before Start
+        std::function<bool(const juce::File&)> change;
+    } cases[] = {
+        { "removed", false, [](const juce::File& file) { return file.deleteFile(); } },
+        { "shortened", false,
+          [](const juce::File& file) { return UpdateFileBuilder::writeDsp(file, 0x1000).existsAsFile(); } },
+        { "a pipe between two blocks", true,
+          [](const juce::File& file)
+          { return file.deleteFile() && ::mkfifo(file.getFullPathName().toRawUTF8(), 0600) == 0; } },
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
         Scenario s(m_source);
+        if (c.secondBlock)
+            s.m_device.addFault({ kPoll, 1, Kind::NoReply }); // the test answers the first block's poll
         s.plugIn();
-        s.writeDsp(1);
+        s.writeDsp(0); // two blocks
         s.build();
         ASSERT_EQ(s.checkDevice(), kStateWaitStart);
-        const auto file = s.m_files.child(Scenario::kDspNames[1]);
-        removed ? (void)file.deleteFile() : (void)UpdateFileBuilder::writeDsp(file, 0x1000);
+        const auto file = s.m_files.child(Scenario::kDspNames[0]);
+        if (c.secondBlock)
+        {
+            s.pressOk();
+            ASSERT_TRUE(runUntil([&] { return s.count(kPoll) == 1; }));
+        }
+        ASSERT_TRUE(c.change(file));
+        c.secondBlock ? s.m_device.injectReport({ 0xF4, 0x85 }) : s.pressOk();
 
-        s.pressOk();
         EXPECT_TRUE(runUntil([&] { return !s.running(); }));
+        if (const int writer = ::open(file.getFullPathName().toRawUTF8(), O_WRONLY | O_NONBLOCK); writer >= 0)
+            ::close(writer); // lets a worker stuck opening the pipe go, so that this test can end
         EXPECT_EQ(s.state(), kErrFileOpen);
         EXPECT_EQ(s.lastCommand(), kBeginBlock);
+        EXPECT_EQ(s.count(kBeginBlock), c.secondBlock ? 2 : 1);
     }
 }
 

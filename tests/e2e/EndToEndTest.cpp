@@ -88,36 +88,60 @@ TEST_F(EndToEnd, CompleteMainFileUpdateThenOkQuits)
     }
 }
 
+// Also from a folder whose name is not UTF-8, as an archive made elsewhere may leave it.
 TEST_F(EndToEnd, DspUpdate)
 {
-    m_device.attach(m_testbed);
-    Updater updater(m_x);
-    UpdateFileBuilder::writeDsp(updater.file("qelc1_dsp_data.bin"), 0x20000);
-    ASSERT_NE(updater.start(), 0ul);
+    for (const char* folderName : { "", "Mise \xE0 jour" })
+    {
+        SCOPED_TRACE(folderName);
+        SimulatedQel720 device;
+        const auto id = device.attach(m_testbed);
+        Updater updater(m_x);
+        UpdateFileBuilder::writeDsp(updater.file("qelc1_dsp_data.bin"), 0x20000);
+        if (*folderName != '\0')
+            updater.renameFolder(folderName);
+        ASSERT_NE(updater.start(), 0ul);
 
-    startTransfer(updater, m_device);
-    ASSERT_TRUE(waitUntil([&] { return m_device.finished(); }));
-    EXPECT_EQ(m_device.blocksWritten(), 1);
-    ASSERT_TRUE(waitUntil([&] { return updater.showsGrey(U::kProgressBar); }));
-    ASSERT_TRUE(updater.pressReturn([&] { return updater.ended(); }));
-    EXPECT_EQ(updater.exitStatus(), 0);
+        startTransfer(updater, device);
+        ASSERT_TRUE(waitUntil([&] { return device.finished(); }));
+        EXPECT_EQ(device.blocksWritten(), 1);
+        ASSERT_TRUE(waitUntil([&] { return updater.showsGrey(U::kProgressBar); }));
+        ASSERT_TRUE(updater.pressReturn([&] { return updater.ended(); }));
+        EXPECT_EQ(updater.exitStatus(), 0);
+        m_testbed.removeDevice(id);
+    }
 }
 
+// A main file that passes its checks reaches the device check: found also in a folder whose name
+// is not UTF-8.
 TEST_F(EndToEnd, NoDeviceOrABrokenFileEndOnTheirErrorScreens)
 {
-    for (bool device : { false, true })
+    const struct
     {
-        SCOPED_TRACE(device ? "broken file" : "no device");
-        if (device)
+        const char* name;
+        bool device;
+        const char* folderName;
+        juce::int32 screen;
+    } cases[] = {
+        { "no device", false, "", 0xE21 },
+        { "no device, folder not named in UTF-8", false, "Mise \xE0 jour", 0xE21 },
+        { "broken file", true, "", 0xE05 }, // the device stays
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        if (c.device)
             m_device.attach(m_testbed);
         Updater updater(m_x);
         UpdateFileBuilder builder;
-        (device ? builder.wrongCrc() : builder).write(updater.file("QEL720v001.bin"));
+        (c.device ? builder.wrongCrc() : builder).write(updater.file("QEL720v001.bin"));
+        if (*c.folderName != '\0')
+            updater.renameFolder(c.folderName);
         const auto window = updater.start();
         ASSERT_NE(window, 0ul);
 
         ASSERT_TRUE(updater.pressReturn([&] { return !updater.showsGrey(U::kIcon); }));
-        expectScreen(window, device ? 0xE05 : 0xE21);
+        expectScreen(window, c.screen);
         EXPECT_FALSE(waitUntil([&] { return !m_device.commands().empty(); }, 500)) << "a command reached the device";
         ASSERT_TRUE(updater.pressReturn([&] { return updater.ended(); })); // Close
         EXPECT_EQ(updater.exitStatus(), 0);

@@ -2,6 +2,7 @@
 
 #include "Process.h"
 
+#include <cstdio>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,11 +38,22 @@ Updater::~Updater()
 {
     if (m_pid > 0)
         Process::waitForExit(m_pid, 0);
+    if (!m_renamedFolder.empty())
+        ::rename(m_renamedFolder.c_str(), m_folder.file().getFullPathName().toRawUTF8()); // for its removal
+}
+
+void Updater::renameFolder(const std::string& name)
+{
+    const auto path = m_folder.file().getParentDirectory().getFullPathName().toStdString() + "/" + name;
+    if (::rename(m_folder.file().getFullPathName().toRawUTF8(), path.c_str()) == 0)
+        m_renamedFolder = path;
 }
 
 pid_t Updater::launch() const
 {
-    return Process::spawn({ m_executable.getFullPathName().toStdString() }, m_environment);
+    const auto program = m_renamedFolder.empty() ? m_executable.getFullPathName().toStdString()
+                                                 : m_renamedFolder + "/" + m_executable.getFileName().toStdString();
+    return Process::spawn({ program }, m_environment);
 }
 
 XServer::Window Updater::start(const std::string& title)

@@ -24,6 +24,9 @@ public:
     ~Updater();
 
     juce::File file(const char* name) const { return m_folder.child(name); }
+    // Gives the program's folder, with the files written so far, a name of these bytes from the
+    // next start on (one that JUCE cannot write files under, if it is not UTF-8).
+    void renameFolder(const std::string& name);
     // Starts the program and waits for its window with that title to show the language screen.
     XServer::Window start(const std::string& title = "Updater Program");
     // Starts one more instance of the program; its pid.
@@ -42,6 +45,7 @@ private:
     TempFolder m_folder;
     TempFolder m_runtime;
     juce::File m_executable;
+    std::string m_renamedFolder; // the folder's path while renamed, else empty
     std::vector<std::string> m_environment;
     XServer::Window m_window = 0;
     pid_t m_pid = -1;
