@@ -30,6 +30,9 @@ HidUtil::~HidUtil()
     // the manager from under the active one.
     if (m_bWasActive && m_pinstance == nullptr && gIOHIDManagerRef != nullptr)
     {
+        // The device's node is let go now, for a later holder or program: a call the manager posted
+        // may keep the manager itself a while longer.
+        IOHIDManagerClose(gIOHIDManagerRef, kIOHIDOptionsTypeNone);
         CFRelease(gIOHIDManagerRef);
         gIOHIDManagerRef = nullptr;
     }
@@ -57,6 +60,10 @@ bool HidUtil::qelMatching(IOHIDDeviceRef device)
     if (IOHIDDevice_GetVendorID(device) != kVendorId)
         return false;
     if (IOHIDDevice_GetProductID(device) != static_cast<long>(HidDeviceType[m_deviceType]))
+        return false;
+    // A node that does not open (no access, or another program drives the device) is not taken:
+    // held, it would count as connected and every send would fail.
+    if (IOHIDDeviceOpen(device, kIOHIDOptionsTypeNone) != kIOReturnSuccess)
         return false;
 
     {

@@ -39,7 +39,8 @@ public:
     // holder is already active or the device type is not 0 or 1.
     bool initialize(HidHandler* handler, int deviceType);
 
-    // Takes the device if none is held and its vendor and product IDs match. Calls no handler.
+    // Takes the device if none is held, its vendor and product IDs match and its node opens (it
+    // stays open, and held against other programs, until the device goes). Calls no handler.
     bool qelMatching(IOHIDDeviceRef device);
 
     // Looks for the device among the listed ones (lowest location first) and, on the first call,

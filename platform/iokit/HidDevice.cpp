@@ -94,19 +94,34 @@ std::shared_ptr<platform::HidConnection> __IOHIDDevice::connectionLocked()
 {
     if (m_connection != nullptr || m_removed)
         return m_connection;
-    std::string reason;
-    m_connection = m_source->open(m_description, reason);
+    platform::HidOpenError error;
+    m_connection = m_source->open(m_description, error);
+    m_inUseElsewhere = m_connection == nullptr && error.inUse;
     if (m_connection == nullptr && !m_openFailureReported)
     {
         m_openFailureReported = true;
-        std::fprintf(stderr,
-                     "Cannot open the HID device node %s (vendor %04x, product %04x): %s. "
-                     "To give the logged-in user access, copy 70-qel720.rules (in the updater's platform/linux/udev "
-                     "folder) to /etc/udev/rules.d/, "
-                     "run \"udevadm control --reload\" and plug the device in again.\n",
-                     m_description.nodePath.c_str(), m_description.vendorID, m_description.productID, reason.c_str());
+        // Access rights do not help with a node another program holds.
+        const char* remedy =
+            error.inUse ? "Quit the other program that uses the device (another updater, perhaps) and start the "
+                          "updater again."
+                        : "To give the logged-in user access, copy 70-qel720.rules (in the updater's "
+                          "platform/linux/udev folder) to /etc/udev/rules.d/, run \"udevadm control --reload\" and "
+                          "plug the device in again.";
+        std::fprintf(stderr, "Cannot open the HID device node %s (vendor %04x, product %04x): %s. %s\n",
+                     m_description.nodePath.c_str(), m_description.vendorID, m_description.productID,
+                     error.reason.c_str(), remedy);
     }
     return m_connection;
+}
+
+IOReturn __IOHIDDevice::open()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_removed)
+        return kIOReturnNotAttached;
+    if (connectionLocked() != nullptr)
+        return kIOReturnSuccess;
+    return m_inUseElsewhere ? kIOReturnExclusiveAccess : kIOReturnNotOpen;
 }
 
 // Watches the node on the scheduled run loop once both exist (a node that cannot be opened yet is

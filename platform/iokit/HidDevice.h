@@ -27,6 +27,8 @@ struct __IOHIDDevice : platform::CFObject
 
     void registerRemovalCallback(IOHIDCallback callback, void* context);
     void registerInputReportCallback(uint8_t* buffer, CFIndex capacity, IOHIDReportCallback callback, void* context);
+    // Opens the node unless it is open (see IOHIDDeviceOpen).
+    IOReturn open();
     void schedule(CFRunLoopRef runLoop);
     void unschedule(CFRunLoopRef runLoop);
     IOReturn setReport(IOHIDReportType type, CFIndex reportID, const uint8_t* report, CFIndex length);
@@ -56,6 +58,7 @@ private:
     std::shared_ptr<platform::HidConnection> m_connection;
     bool m_removed = false;
     bool m_openFailureReported = false;
+    bool m_inUseElsewhere = false; // the last open failed because another open holds the node
     IOHIDCallback m_removalCallback = nullptr;
     void* m_removalContext = nullptr;
     IOHIDReportCallback m_inputCallback = nullptr;

@@ -31,6 +31,13 @@ struct HidDeviceDescription
     uint32_t primaryUsage = 0;
 };
 
+// Why a device node could not be opened.
+struct HidOpenError
+{
+    std::string reason; // for people: the system's error text, or "in use by another program"
+    bool inUse = false; // another open of the node holds it: some other program drives the device
+};
+
 // One open device node. Destroying the last reference closes it: a write in flight holds its
 // own reference, so closing from another thread never pulls the node from under it.
 class HidConnection
@@ -82,8 +89,8 @@ public:
     virtual int eventFd() const = 0;
     // The waiting events, without blocking.
     virtual std::vector<Event> readEvents() = 0;
-    // Null on failure, with the reason in `error` (e.g. strerror text).
-    virtual std::shared_ptr<HidConnection> open(const HidDeviceDescription& device, std::string& error) = 0;
+    // Null on failure, with the reason in `error`.
+    virtual std::shared_ptr<HidConnection> open(const HidDeviceDescription& device, HidOpenError& error) = 0;
 };
 
 using HidDeviceSourceFactory = std::function<std::unique_ptr<HidDeviceSource>()>;

@@ -125,6 +125,23 @@ IOReturn __IOHIDManager::open()
     return kIOReturnSuccess;
 }
 
+// A posted call may keep the manager for a while after its holder lets go: the devices, and with
+// them their nodes and the holds on them, go now.
+void __IOHIDManager::close()
+{
+    if (m_runLoop != nullptr && m_sourceId != 0)
+        m_runLoop->removeSource(m_sourceId);
+    m_sourceId = 0;
+    for (auto& entry : m_devices)
+    {
+        entry.second->close();
+        entry.second->release();
+    }
+    m_devices.clear();
+    m_known.clear();
+    m_open = false;
+}
+
 CFSetRef __IOHIDManager::copyDevices() const
 {
     if (m_devices.empty())

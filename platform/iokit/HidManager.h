@@ -6,7 +6,8 @@
 // Threading: one thread (the one it is scheduled on) uses it; callbacks are posted to its run
 // loop, each holding a reference, so a callback may release the manager.
 // Ownership: owns its source and one reference to each present device; a removed device is let
-// go at once (its posted removal callback and any sender hold their own references).
+// go at once (its posted removal callback and any sender hold their own references), and so is
+// every device when the manager is closed.
 
 #include "CFObject.h"
 #include "HidDevice.h"
@@ -21,6 +22,7 @@ struct __IOHIDManager : platform::CFObject
 
     void setMatching(CFArrayRef dictionaries); // null: every device
     IOReturn open();
+    void close();
     CFSetRef copyDevices() const;
     void registerMatchingCallback(IOHIDDeviceCallback callback, void* context);
     void schedule(CFRunLoopRef runLoop);

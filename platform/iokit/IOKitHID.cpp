@@ -16,6 +16,13 @@ IOReturn IOHIDManagerOpen(IOHIDManagerRef manager, IOOptionBits)
     return manager->open();
 }
 
+IOReturn IOHIDManagerClose(IOHIDManagerRef manager, IOOptionBits)
+{
+    platform::requireObject(manager, "IOHIDManagerClose");
+    manager->close();
+    return kIOReturnSuccess;
+}
+
 CFSetRef IOHIDManagerCopyDevices(IOHIDManagerRef manager)
 {
     platform::requireObject(manager, "IOHIDManagerCopyDevices");
@@ -52,6 +59,13 @@ void IOHIDDeviceRegisterInputReportCallback(IOHIDDeviceRef device, uint8_t* repo
 {
     platform::requireObject(device, "IOHIDDeviceRegisterInputReportCallback");
     device->registerInputReportCallback(report, reportLength, callback, context);
+}
+
+IOReturn IOHIDDeviceOpen(IOHIDDeviceRef device, IOOptionBits)
+{
+    if (device == nullptr)
+        return kIOReturnBadArgument;
+    return device->open();
 }
 
 void IOHIDDeviceScheduleWithRunLoop(IOHIDDeviceRef device, CFRunLoopRef runLoop, CFStringRef)

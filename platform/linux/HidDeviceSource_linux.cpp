@@ -159,7 +159,7 @@ public:
         return events;
     }
 
-    std::shared_ptr<HidConnection> open(const HidDeviceDescription& device, std::string& error) override
+    std::shared_ptr<HidConnection> open(const HidDeviceDescription& device, HidOpenError& error) override
     {
         return HidrawConnection::open(device.nodePath, error);
     }

@@ -7,18 +7,34 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace platform
 {
 
-std::shared_ptr<HidrawConnection> HidrawConnection::open(const std::string& path, std::string& error)
+namespace
+{
+// Two programs' reports would interleave in the device's firmware: whoever opens the node first
+// keeps it. Never waits for the lock.
+bool lock(int fd)
+{
+    int result;
+    do
+        result = flock(fd, LOCK_EX | LOCK_NB);
+    while (result != 0 && errno == EINTR);
+    return result == 0;
+}
+} // namespace
+
+std::shared_ptr<HidrawConnection> HidrawConnection::open(const std::string& path, HidOpenError& error)
 {
     const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    const int cancelFd = fd < 0 ? -1 : eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    const int cancelFd = fd < 0 || !lock(fd) ? -1 : eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (cancelFd >= 0)
         return std::make_shared<HidrawConnection>(fd, cancelFd);
-    error = errorText(errno); // may run on a sending thread
+    error.inUse = fd >= 0 && errno == EWOULDBLOCK;
+    error.reason = error.inUse ? "in use by another program" : errorText(errno); // may run on a sending thread
     if (fd >= 0)
         close(fd);
     return nullptr;

@@ -2,6 +2,10 @@
 
 // One open hidraw node: the Linux HidConnection.
 //
+// One device is driven by one program: the node is held with an exclusive flock for as long as it
+// is open. The lock belongs to the open file description, so another process, and another open in
+// this one, find the node in use; closing the descriptor (the last reference going) lets it go.
+//
 // Threading: read runs on the run-loop thread the device is scheduled on; write and cancel on
 // any thread, concurrently with it. Ownership: owns the node's descriptor and its cancel
 // eventfd; the last reference closes both.
@@ -16,9 +20,9 @@ namespace platform
 class HidrawConnection : public HidConnection
 {
 public:
-    // Opens the node read-write, non-blocking and close-on-exec. Null on failure, with the
-    // reason in `error`.
-    static std::shared_ptr<HidrawConnection> open(const std::string& path, std::string& error);
+    // Opens the node read-write, non-blocking and close-on-exec, and takes its lock. Null on
+    // failure, with the reason in `error` (a node held elsewhere: in use).
+    static std::shared_ptr<HidrawConnection> open(const std::string& path, HidOpenError& error);
 
     HidrawConnection(int fd, int cancelFd);
     ~HidrawConnection() override;

@@ -1,5 +1,6 @@
 #include "InstanceFiles.h"
 
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -29,14 +30,40 @@ std::optional<InstanceFiles> filesIn(const std::string& folder, const std::strin
     return files;
 }
 
-// The session's folder is used as it is or not at all; it is not ours to mend.
+// The lock file, made if need be and opened read-write; -1 when it cannot be, with the cause in
+// `why`. Only a regular file of this user counts: a lock that others can take is no lock.
+int openLock(const std::string& path, std::string& why)
+{
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0)
+    {
+        why = std::strerror(errno);
+        return -1;
+    }
+    struct stat status;
+    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != geteuid())
+    {
+        close(fd);
+        why = "its lock file is not the user's";
+        return -1;
+    }
+    return fd;
+}
+
+// The session's folder is used as it is or not at all; it is not ours to mend. One where our lock
+// file cannot be had (a read-only file system, someone else's file in its place) is passed over
+// like one that is not private.
 std::optional<InstanceFiles> inRuntimeFolder(const std::string& name)
 {
     const char* folder = std::getenv("XDG_RUNTIME_DIR");
     struct stat status;
     if (folder == nullptr || folder[0] != '/' || stat(folder, &status) != 0 || !isPrivateFolder(status))
         return std::nullopt;
-    return filesIn(folder, name);
+    auto files = filesIn(folder, name);
+    std::string why;
+    if (!files || (files->lockFd = openLock(files->lock, why)) < 0)
+        return std::nullopt;
+    return files;
 }
 
 // $XDG_CACHE_HOME when it is an absolute path, otherwise ".cache" in the home folder; empty when
@@ -76,19 +103,26 @@ std::optional<InstanceFiles> inCacheFolder(const std::string& name, std::string&
         return std::nullopt;
     }
     folder = base + "/" + name;
-    const auto files = filesIn(folder, hostName());
+    auto files = filesIn(folder, hostName());
     if (!files)
     {
         why = "its path is too long for a socket";
         return std::nullopt;
     }
-    mkdir(base.c_str(), 0700); // a first program to use the cache; an existing one is left as it is
+    // A first program to use the cache makes it; an existing one is left as it is. Where it cannot
+    // be made, that is the cause to give, not the folder inside it then missing.
+    const int baseError = mkdir(base.c_str(), 0700) == 0 || errno == EEXIST ? 0 : errno;
 
     // Two rounds: the second only checks what the first mended.
     for (int round = 0; round < 2; ++round)
     {
         if (mkdir(folder.c_str(), 0700) == 0)
             chmod(folder.c_str(), 0700); // the umask may have taken bits away
+        else if (errno != EEXIST)
+        {
+            why = std::strerror(errno == ENOENT && baseError != 0 ? baseError : errno);
+            return std::nullopt;
+        }
         struct stat status;
         if (lstat(folder.c_str(), &status) != 0)
         {
@@ -96,7 +130,11 @@ std::optional<InstanceFiles> inCacheFolder(const std::string& name, std::string&
             return std::nullopt;
         }
         if (isPrivateFolder(status))
+        {
+            if ((files->lockFd = openLock(files->lock, why)) < 0)
+                return std::nullopt;
             return files;
+        }
         if (status.st_uid != geteuid())
         {
             why = "it belongs to another user";

@@ -170,12 +170,7 @@ bool SingleInstance::claim(const juce::String& commandLine)
     if (!files)
         return true;
     m_socketPath = files->socket;
-    const int lockFd = open(files->lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (lockFd < 0)
-    {
-        report("cannot open the lock file; running as the only instance");
-        return true;
-    }
+    const int lockFd = files->lockFd;
 
     const auto message = messageFor(m_name, commandLine);
     const auto deadline = Clock::now() + kHandOverTime;

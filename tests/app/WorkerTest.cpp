@@ -4,6 +4,7 @@
 #include "UpdateFileBuilder.h"
 
 #include <HidCtrl.h>
+#include <HidrawConnection.h>
 #include <UmockdevHidTestbed.h>
 
 #include <fcntl.h>
@@ -464,4 +465,32 @@ TEST(WorkerOnHidraw, DspFileThroughAnEmulatedHidrawNode)
     ASSERT_TRUE(testbed.waitForSentReports(id)); // finish has no reply to wait for
     EXPECT_TRUE(s.holds(0xF5, kDspAddresses[1], file, 0, file.size(), file.size()));
     EXPECT_EQ(s.lastCommand(), kFinish);
+}
+
+// One device, one program: while the program's link holds the node no other open gets it, and it
+// lets go with the link. A node another program holds is a device this one cannot open: OK finds
+// none connected, and the line on stderr says why without sending the user to the udev rule.
+TEST(WorkerOnHidraw, ANodeHeldByAnotherProgramIsNotConnected)
+{
+    testsupport::UmockdevHidTestbed testbed;
+    ASSERT_TRUE(testsupport::UmockdevHidTestbed::available());
+    testsupport::FakeHidSource unused;
+    Scenario s(unused);
+    const auto node = testbed.nodePath(s.m_device.attach(testbed));
+    s.writeDsp(1);
+    s.build();
+    ASSERT_EQ(s.m_main->m_pHidCtrl->m_bConnected, 1);
+    platform::HidOpenError error;
+    EXPECT_EQ(platform::HidrawConnection::open(node, error), nullptr) << "two programs hold the node";
+    s.m_main.reset();
+    const auto otherProgram = platform::HidrawConnection::open(node, error);
+    ASSERT_NE(otherProgram, nullptr) << "the link kept the node: " << error.reason;
+
+    testing::internal::CaptureStderr();
+    s.build();
+    const auto said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(s.checkDevice(), kErrNotConnected);
+    EXPECT_NE(said.find("): in use by another program. Quit the other program"), std::string::npos) << said;
+    EXPECT_EQ(said.find("udev"), std::string::npos) << said;
+    EXPECT_TRUE(s.m_device.commands().empty());
 }

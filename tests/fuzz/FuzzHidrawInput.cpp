@@ -26,7 +26,8 @@ struct SocketSource : platform::HidDeviceSource
     }
     int eventFd() const override { return events; }
     std::vector<Event> readEvents() override { return {}; }
-    std::shared_ptr<platform::HidConnection> open(const platform::HidDeviceDescription&, std::string&) override
+    std::shared_ptr<platform::HidConnection> open(const platform::HidDeviceDescription&,
+                                                  platform::HidOpenError&) override
     {
         return std::make_shared<platform::HidrawConnection>(dup(node), eventfd(0, EFD_CLOEXEC));
     }

@@ -11,7 +11,9 @@
 #include <juce_events/juce_events.h>
 
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -51,6 +53,23 @@ int unixSocket(const std::string& socketPath, bool bound)
     const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     (bound ? bind : connect)(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
     return fd;
+}
+
+// Whether this process can mount folders, in a mount namespace of its own (private, so that
+// nothing mounted shows outside): root only, and not in every container.
+bool ownMountNamespace()
+{
+    static const bool made =
+        geteuid() == 0 && unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+    return made;
+}
+
+// The folder read-only from now on, as on a read-only file system, until it is unmounted.
+bool mountReadOnly(const juce::File& folder)
+{
+    const auto at = path(folder);
+    return ownMountNamespace() && mount(at.c_str(), at.c_str(), nullptr, MS_BIND, nullptr) == 0 &&
+           mount(nullptr, at.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) == 0;
 }
 
 // A launch, as its own process would make it: true when it became the one instance.
@@ -137,9 +156,10 @@ TEST(SingleInstance, LaterLaunchHandsItsCommandLineToTheRunningOneOnItsMessageTh
 
 // A held lock where an untrusted folder would have the instance look for it must not count; the
 // rows with a trusted folder show that it otherwise would. Without a private runtime folder the
-// lock lies in the user's cache folder, whatever another user made in /tmp. Afterwards the cache's
-// instance folder is a folder with mode 0700 wherever the instance used it, and another user's is
-// left as it was.
+// lock lies in the user's cache folder, whatever another user made in /tmp; so it does when the lock
+// cannot be made in the runtime folder. Afterwards the cache's instance folder is a folder with
+// mode 0700 wherever the instance used it, and another user's is left as it was. Where no folder
+// can be used, the one line on stderr names the step's own cause.
 TEST(SingleInstance, UntrustedFolderIsNotUsed)
 {
     struct Places
@@ -157,43 +177,87 @@ TEST(SingleInstance, UntrustedFolderIsNotUsed)
         [[maybe_unused]] const int given = chown(path(makeFolder(folder, 0777)).c_str(), 65534, 65534);
         return folder;
     };
+    std::vector<juce::File> mounted; // read-only while the row's launch runs
+    const auto readOnly = [&](const juce::File& folder)
+    {
+        EXPECT_TRUE(mountReadOnly(folder)) << path(folder);
+        mounted.push_back(folder);
+    };
+    enum Needs
+    {
+        nothing,
+        giveAway, // root, to give a file away
+        mounts    // root, to make a folder read-only
+    };
     const struct
     {
         const char* what;
-        bool runtimeSet, cacheSet, needsRoot, claimed;
+        bool runtimeSet, cacheSet;
+        Needs needs;
+        bool claimed;
         int fallbackMode;                                // 0: none
         std::function<std::string(const Places&)> plant; // returns the lock file to hold
+        const char* cause = nullptr;                     // on stderr; nothing there without one
     } cases[] = {
-        { "private runtime folder", true, true, false, false, 0,
+        { "private runtime folder", true, true, nothing, false, 0,
           [](auto& at) { return instanceFile(makeFolder(at.runtime), ".lock"); } },
-        { "runtime folder others may enter", true, true, false, true, 0700,
+        { "runtime folder others may enter", true, true, nothing, true, 0700,
           [](auto& at) { return instanceFile(makeFolder(at.runtime, 0755), ".lock"); } },
-        { "no runtime folder: the cache's", false, true, false, false, 0700,
+        { "no runtime folder: the cache's", false, true, nothing, false, 0700,
           [](auto& at) { return (makeFolder(at.fallback), at.fallbackLock()); } },
-        { "no cache folder named: ~/.cache", false, false, false, false, 0700,
+        { "no cache folder named: ~/.cache", false, false, nothing, false, 0700,
           [](auto& at) { return (makeFolder(at.fallback), at.fallbackLock()); } },
-        { "the /tmp name taken by another user", false, true, true, false, 0700,
+        { "the /tmp name taken by another user", false, true, giveAway, false, 0700,
           [&](auto& at)
           {
               other(at.tmp.getChildFile(kName + "-" + juce::String(geteuid())));
               return (makeFolder(at.fallback), at.fallbackLock());
           } },
-        { "cache folder others may write to", false, true, false, true, 0700,
+        { "cache folder others may write to", false, true, nothing, true, 0700,
           [](auto& at) { return (makeFolder(at.fallback, 0777), at.fallbackLock()); } },
-        { "cache folder that is a link to a private folder", false, true, false, true, 0700,
+        { "cache folder that is a link to a private folder", false, true, nothing, true, 0700,
           [](auto& at)
           {
               symlink(path(makeFolder(at.elsewhere)).c_str(), path(at.fallback).c_str());
               return at.fallbackLock();
           } },
-        { "cache folder of another user", false, true, true, true, 0777,
-          [&](auto& at) { return (other(at.fallback), at.fallbackLock()); } },
+        { "cache folder of another user", false, true, giveAway, true, 0777,
+          [&](auto& at) { return (other(at.fallback), at.fallbackLock()); }, "it belongs to another user" },
+        { "read-only private runtime folder", true, true, mounts, false, 0700,
+          [&](auto& at)
+          {
+              readOnly(makeFolder(at.runtime));
+              return (makeFolder(at.fallback), at.fallbackLock());
+          } },
+        { "another user's lock file in the private runtime folder", true, true, giveAway, false, 0700,
+          [&](auto& at)
+          {
+              const auto lock = instanceFile(makeFolder(at.runtime), ".lock");
+              close(open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+              [[maybe_unused]] const int given = chown(lock.c_str(), 65534, 65534);
+              return (makeFolder(at.fallback), at.fallbackLock());
+          } },
+        { "read-only cache folder", false, true, mounts, true, 0,
+          [&](auto& at)
+          {
+              readOnly(at.cache);
+              return path(at.tmp.getChildFile("unrelated.lock"));
+          },
+          "Read-only file system" },
+        { "no ~/.cache in a read-only home", false, false, mounts, true, 0,
+          [&](auto& at)
+          {
+              at.cache.deleteRecursively();
+              readOnly(at.cache.getParentDirectory());
+              return path(at.tmp.getChildFile("unrelated.lock"));
+          },
+          "Read-only file system" },
     };
     const TempFolder base;
     for (const auto& c : cases)
     {
-        if (c.needsRoot && geteuid() != 0)
-            continue; // only root can give a folder away
+        if ((c.needs == giveAway && geteuid() != 0) || (c.needs == mounts && !ownMountNamespace()))
+            continue; // only root can give a folder away, or mount one
         TempFolder root(base.file());
         const auto home = makeFolder(root.child("home"));
         const auto cache = c.cacheSet ? root.child("cache") : home.getChildFile(".cache");
@@ -206,8 +270,18 @@ TEST(SingleInstance, UntrustedFolderIsNotUsed)
         c.cacheSet ? setenv("XDG_CACHE_HOME", path(cache).c_str(), 1) : unsetenv("XDG_CACHE_HOME");
         setenv("HOME", path(home).c_str(), 1);
         setenv("TMPDIR", path(at.tmp).c_str(), 1);
+        testing::internal::CaptureStderr();
         EXPECT_EQ(launch("--first"), c.claimed) << c.what;
+        const auto said = testing::internal::GetCapturedStderr();
         close(planted);
+        for (const auto& folder : mounted)
+            umount2(path(folder).c_str(), MNT_DETACH);
+        mounted.clear();
+        if (c.cause == nullptr)
+            EXPECT_EQ(said, "") << c.what;
+        else
+            EXPECT_NE(said.find(std::string("(") + c.cause + "); running as the only instance"), std::string::npos)
+                << c.what << ": " << said;
         struct stat status;
         const int fallbackMode = lstat(path(at.fallback).c_str(), &status) != 0 ? 0
                                  : S_ISDIR(status.st_mode)                      ? int(status.st_mode & 0777)

@@ -28,6 +28,7 @@ enum : IOReturn
     kIOReturnError = (IOReturn)0xe00002bc,
     kIOReturnBadArgument = (IOReturn)0xe00002c2,
     kIOReturnUnsupported = (IOReturn)0xe00002c7,
+    kIOReturnExclusiveAccess = (IOReturn)0xe00002c5,
     kIOReturnIOError = (IOReturn)0xe00002ca,
     kIOReturnNotOpen = (IOReturn)0xe00002cd,
     kIOReturnNotAttached = (IOReturn)0xe00002d9
@@ -69,6 +70,9 @@ void IOHIDManagerSetDeviceMatchingMultiple(IOHIDManagerRef manager, CFArrayRef m
 // Starts watching for hot-plug, then enumerates. kIOReturnSuccess, or kIOReturnError when the
 // system's device database cannot be reached.
 IOReturn IOHIDManagerOpen(IOHIDManagerRef manager, IOOptionBits options);
+// Closes the node of every device the manager found, which it lets go of, and stops watching for
+// hot-plug: sends on those devices fail from now on. IOHIDManagerOpen starts afresh.
+IOReturn IOHIDManagerClose(IOHIDManagerRef manager, IOOptionBits options);
 
 // A new set of the matching devices present now (caller releases it), or null when there is none.
 CFSetRef IOHIDManagerCopyDevices(IOHIDManagerRef manager);
@@ -89,6 +93,12 @@ void IOHIDDeviceRegisterRemovalCallback(IOHIDDeviceRef device, IOHIDCallback cal
 // called with the copied length. Null unregisters. The buffer must outlive the registration.
 void IOHIDDeviceRegisterInputReportCallback(IOHIDDeviceRef device, uint8_t* report, CFIndex reportLength,
                                             IOHIDReportCallback callback, void* context);
+// Opens the device's node unless it is open; a node that cannot be opened is reported once on
+// stderr. kIOReturnSuccess; kIOReturnExclusiveAccess when another program (or another device object
+// of this process) holds the node; kIOReturnNotOpen when it cannot be opened for another reason;
+// kIOReturnNotAttached after removal. The node stays open until the device is removed or closed.
+// Any thread.
+IOReturn IOHIDDeviceOpen(IOHIDDeviceRef device, IOOptionBits options);
 // Opens the device's node if needed; a node that cannot be opened is reported once on stderr.
 void IOHIDDeviceScheduleWithRunLoop(IOHIDDeviceRef device, CFRunLoopRef runLoop, CFStringRef runLoopMode);
 void IOHIDDeviceUnscheduleFromRunLoop(IOHIDDeviceRef device, CFRunLoopRef runLoop, CFStringRef runLoopMode);

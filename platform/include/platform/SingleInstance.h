@@ -14,12 +14,15 @@
 // only a few connections are kept at once (a new one evicts the oldest).
 //
 // "<folder>/<name>" above is "$XDG_RUNTIME_DIR/<name>" when that folder is this user's with mode
-// 0700; otherwise it is "<cache>/<name>/<host name>", <cache> being $XDG_CACHE_HOME or ~/.cache: a place
-// in the user's own home, where no other user can take the name first, and one lock per machine
-// where machines share the home folder. <cache>/<name> is made with mode 0700; an entry of this
-// user there that is not such a folder is mended (made 0700, planted instance files removed; a link
-// or file replaced), another user's is refused. Without a safe folder one line goes to stderr and
-// the process counts as the only instance.
+// 0700 and this user's lock file can be had there (not on a read-only file system, no file of
+// someone else in its place); otherwise it is "<cache>/<name>/<host name>", <cache> being
+// $XDG_CACHE_HOME or ~/.cache: a place in the user's own home, where no other user can take the
+// name first, and one lock per machine where machines share the home folder. <cache>/<name> is
+// made with mode 0700; an entry of this user there that is not such a folder is mended (made
+// 0700, planted instance files removed; a link or file replaced), another user's is refused.
+// Without a safe folder one line goes to stderr, with the cause, and the process counts as the
+// only instance: two of them may then run, but each holds the device it drives exclusively (see
+// HidrawConnection), so they never share one.
 //
 // Threads and ownership: one object per process, owned by main() and kept for the process's life.
 // claim() first, on the main thread before JUCE starts (it may block for about two seconds).

@@ -134,13 +134,14 @@ public:
         }
         return events;
     }
-    std::shared_ptr<HidConnection> open(const platform::HidDeviceDescription& device, std::string& error) override
+    std::shared_ptr<HidConnection> open(const platform::HidDeviceDescription& device,
+                                        platform::HidOpenError& error) override
     {
         std::lock_guard<std::mutex> lock(m_bus->mutex);
         auto& known = m_bus->devices.at(device.key);
         if (!known.present)
         {
-            error = "No such device";
+            error.reason = "No such device";
             return nullptr;
         }
         auto node = std::make_shared<Node>(

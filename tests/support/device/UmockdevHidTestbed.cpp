@@ -44,6 +44,7 @@ struct UmockdevHidTestbed::Impl
     struct Device
     {
         std::vector<std::string> paths; // sysfs: hidraw, hid, usb device (leaf first)
+        std::string node;               // in /dev, as the program finds it
         int hostSide = -1;              // the pty master: what the program writes, and where input reports go
         int queueProbe = -1;            // our own, never-read handle on the pty slave, to see unread input
         std::thread responder;
@@ -121,6 +122,7 @@ UmockdevHidTestbed::DeviceId UmockdevHidTestbed::addDevice(const DeviceSpec&)
         return 0;
     }
     device->paths = { "/sys" + nodeDevpath, hid, usb };
+    device->node = node;
     umockdev_testbed_uevent(tb, device->paths[0].c_str(), "add");
 
     // A pty stands in for the node: make it pass bytes untouched (no echo, no line editing, no
@@ -147,6 +149,13 @@ void UmockdevHidTestbed::Impl::remove(Device& device)
     close(device.queueProbe);
     for (auto& path : device.paths)
         umockdev_testbed_remove_device(testbed, path.c_str());
+}
+
+std::string UmockdevHidTestbed::nodePath(DeviceId id) const
+{
+    std::lock_guard<std::recursive_mutex> lock(m_impl->mutex);
+    const auto found = m_impl->devices.find(id);
+    return found != m_impl->devices.end() ? found->second->node : std::string();
 }
 
 void UmockdevHidTestbed::removeDevice(DeviceId id)

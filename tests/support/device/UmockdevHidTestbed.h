@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace testsupport
@@ -40,6 +41,8 @@ public:
 
     // Creates the device and announces it with an "add" uevent. Returns its id (0 on failure).
     DeviceId addDevice(const DeviceSpec& spec);
+    // The device's hidraw node, as the program finds it ("/dev/hidraw100"); empty for an unknown id.
+    std::string nodePath(DeviceId id) const;
     // Announces "remove" (hidraw node first, then its parents) and deletes the device.
     void removeDevice(DeviceId id);
 
