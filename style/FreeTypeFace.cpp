@@ -55,6 +55,12 @@ constexpr FT_Int32 kLoadFlags = FT_LOAD_NO_SCALE | FT_LOAD_NO_BITMAP | FT_LOAD_N
 // a little stronger.
 constexpr int kEmboldenDivisor = 18;
 
+// The letters whose tops and bottoms JUCE's vertical hinting measures (juce::Typeface's
+// HintingParams): capitals' tops, small letters' tops, capitals' bottoms.
+constexpr const char* kHintingLetters = "BDEFPRTZOQ"
+                                        "acegmnopqrsuvwxy"
+                                        "BDELZOC";
+
 // Collects an outline (font units, y up) into a path normalised to the face's height (y down).
 struct OutlineSink
 {
@@ -140,6 +146,11 @@ struct FreeTypeFace::State
         setLine(line);
         strength = embolden ? (FT_Pos)(face->units_per_EM / kEmboldenDivisor) : 0;
         hasKerning = FT_HAS_KERNING(face);
+        hasHintingLetters = true;
+
+        for (const char* letter = kHintingLetters; *letter != 0; ++letter)
+            hasHintingLetters = hasHintingLetters && FT_Get_Char_Index(face, (FT_ULong)*letter) != 0;
+
         return true;
     }
 
@@ -240,6 +251,7 @@ struct FreeTypeFace::State
     float emHeight = 1.0f; // the em in normalised units
     FT_Pos strength = 0;
     bool hasKerning = false;
+    bool hasHintingLetters = false; // whether JUCE's hinting can measure this face
     std::unordered_map<juce::juce_wchar, Glyph> glyphs;
     std::unordered_map<int, juce::Path> outlines;
 };
@@ -335,4 +347,20 @@ bool FreeTypeFace::getOutlineForGlyph(int glyphNumber, juce::Path& path)
 
     const std::lock_guard<std::mutex> guard(m_lock);
     return m_pState->outline(glyphNumber, path);
+}
+
+juce::EdgeTable* FreeTypeFace::getEdgeTableForGlyph(int glyphNumber, const juce::AffineTransform& transform,
+                                                    float fontHeight)
+{
+    if (!ensureOpen() || m_pState->hasHintingLetters)
+        return juce::Typeface::getEdgeTableForGlyph(glyphNumber, transform, fontHeight);
+
+    // As JUCE's own, without the hinting.
+    juce::Path path;
+
+    if (!getOutlineForGlyph(glyphNumber, path) || path.isEmpty())
+        return nullptr;
+
+    return new juce::EdgeTable(path.getBoundsTransformed(transform).getSmallestIntegerContainer().expanded(1, 0), path,
+                               transform);
 }

@@ -18,6 +18,11 @@
 // which is what a character without a glyph gets, as with JUCE's own typefaces. Metrics are
 // normalised as JUCE's typefaces do: the line (ascent plus descent) is 1.
 //
+// Glyphs are drawn as JUCE draws them, hinted vertically to the pixel grid by measures that JUCE
+// takes from the face's own Latin capitals and small letters; a face that lacks some of those
+// letters (CJK-only faces such as Droid Sans Fallback) is drawn unhinted, because JUCE would
+// measure its "missing" box instead, divide by zero and give the glyph's points no value.
+//
 // Threading: every member may be called from any thread; a lock per face guards its FreeType
 // face and its glyph cache, and is never held while calling out of this class.
 // Ownership: reference-counted like every juce::Typeface. The FreeType library is shared by all
@@ -46,6 +51,8 @@ public:
     float getStringWidth(const juce::String& text) override;
     void getGlyphPositions(const juce::String& text, juce::Array<int>& glyphs, juce::Array<float>& xOffsets) override;
     bool getOutlineForGlyph(int glyphNumber, juce::Path& path) override;
+    juce::EdgeTable* getEdgeTableForGlyph(int glyphNumber, const juce::AffineTransform& transform,
+                                          float fontHeight) override;
 
     const juce::String& getFile() const noexcept { return m_file; }
     int getFaceIndex() const noexcept { return m_faceIndex; }

@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <map>
+#include <memory>
 #include <set>
 #include <thread>
 
@@ -62,6 +63,17 @@ juce::StringArray textsOf(int lang)
     return all;
 }
 
+// The characters of a language's texts, whitespace left out.
+std::set<juce::juce_wchar> charactersOf(int lang)
+{
+    std::set<juce::juce_wchar> characters;
+    for (const auto& text : textsOf(lang))
+        for (auto p = text.getCharPointer(); !p.isEmpty();)
+            if (const auto c = p.getAndAdvance(); !juce::CharacterFunctions::isWhitespace(c))
+                characters.insert(c);
+    return characters;
+}
+
 // The glyph that typeface gives the one character c (0: its "missing" box) and its outline.
 std::pair<int, juce::Path> glyphOf(juce::Typeface& typeface, juce::juce_wchar c)
 {
@@ -87,11 +99,7 @@ TEST(FONT_SET, standInsDrawEveryCharacterOfTheirLanguageFromOneFaceInTheAskedWei
     {
         const int lang = row < LANG_MAX ? row : LANG_JA;
         const auto name = row < LANG_MAX ? StrRes::DEFAULT_FONT_MAC[lang] : juce::Font::getDefaultSansSerifFontName();
-        std::set<juce::juce_wchar> characters;
-        for (const auto& text : textsOf(lang))
-            for (auto p = text.getCharPointer(); !p.isEmpty();)
-                if (const auto c = p.getAndAdvance(); !juce::CharacterFunctions::isWhitespace(c))
-                    characters.insert(c);
+        const auto characters = charactersOf(lang);
         const auto plain = juce::Font(name, 13.0f, juce::Font::plain).getTypefacePtr();
         for (const bool bold : { false, true })
         {
@@ -121,6 +129,62 @@ TEST(FONT_SET, standInsDrawEveryCharacterOfTheirLanguageFromOneFaceInTheAskedWei
             EXPECT_TRUE(wrong.isEmpty()) << name << (bold ? " bold" : " plain") << " for "
                                          << StrRes::LANGUAGE_SELECTION[lang] << ": " << wrong.joinIntoString(", ");
         }
+    }
+}
+
+// The edge tables that fill the glyphs on screen (what the glyph cache asks for: the outline scaled
+// to the font height, at the origin), at the heights the screens draw the CJK texts at, plain and
+// bold: each lies within a box of a few heights around the origin and covers about as much as its
+// outline (vertical hinting stretches a glyph by at most a tenth). JUCE hints a glyph by measures
+// of its face's Latin letters; a face without them (Droid Sans Fallback) gave points that are not
+// numbers, and the character drew as nothing or as fragments.
+TEST(FONT_SET, cjkCharactersAreDrawnWholeAtTheHeightsOfTheScreens)
+{
+    struct Ink // the pixels an edge table covers
+    {
+        double pixels = 0.0;
+        void setEdgeTableYPos(int) {}
+        void handleEdgeTablePixel(int, int level) { pixels += level / 255.0; }
+        void handleEdgeTablePixelFull(int) { pixels += 1.0; }
+        void handleEdgeTableLine(int, int width, int level) { pixels += width * level / 255.0; }
+        void handleEdgeTableLineFull(int, int width) { pixels += width; }
+    };
+    const auto inkOf = [](const juce::EdgeTable& table)
+    {
+        Ink ink;
+        table.iterate(ink);
+        return ink.pixels;
+    };
+    ScopedLangLook look;
+    // The texts and the buttons' captions 13; the closed language box 15 (0.85 of its 20, at most
+    // 15); the items of its menu 18 / 1.3 (the box's label, 18 high, sets their height).
+    const float heights[] = { 13.0f, 15.0f, 18.0f / 1.3f };
+    for (const auto lang : { LANG_ZH_HANS, LANG_ZH_HANT, LANG_JA })
+    {
+        const auto characters = charactersOf(lang);
+        for (const float height : heights)
+            for (const int style : { juce::Font::plain, juce::Font::bold })
+            {
+                const auto typeface = juce::Font(StrRes::DEFAULT_FONT_MAC[lang], height, style).getTypefacePtr();
+                const auto box = juce::Rectangle<int>(-2, -2, 4, 4) * (int)height;
+                const auto scale = juce::AffineTransform::scale(height);
+                juce::StringArray wrong;
+                for (const auto c : characters)
+                {
+                    const auto [glyph, outline] = glyphOf(*typeface, c);
+                    const std::unique_ptr<juce::EdgeTable> drawn(typeface->getEdgeTableForGlyph(glyph, scale, height));
+                    const double expected = inkOf(juce::EdgeTable(box, outline, scale));
+                    const double ink =
+                        drawn != nullptr && box.contains(drawn->getMaximumBounds()) ? inkOf(*drawn) : 0.0;
+                    if (!(expected > 0.0 && std::abs(ink - expected) < 0.15 * expected))
+                        wrong.add(juce::String::charToString(c) + " " + juce::String(ink, 1) + " of " +
+                                  juce::String(expected, 1) + " px" +
+                                  (drawn == nullptr ? "" : " in " + drawn->getMaximumBounds().toString()));
+                }
+                EXPECT_TRUE(wrong.isEmpty())
+                    << StrRes::DEFAULT_FONT_MAC[lang] << " " << height << (style == juce::Font::bold ? " bold: " : ": ")
+                    << wrong.size() << " of " << characters.size() << " wrong: " << wrong.joinIntoString(", ");
+            }
     }
 }
 
