@@ -223,7 +223,8 @@ TEST(CheckUpdFile, neverReplacesTheRemovalError)
 // Names in another encoding than UTF-8, as an archive made elsewhere may leave them: the program's
 // folder so named (reached as the program reaches its own), and files so named beside the update
 // file, among them the forms that JUCE would read as a string end (an overlong NUL, a lead byte
-// with nothing after it). The update file is found, and nothing is made of the others.
+// with nothing after it): it makes room for the bytes before them and copies all. The update file
+// is found, and nothing is made of the others.
 TEST(CheckUpdFile, findsTheUpdateAmongNamesThatAreNotUtf8)
 {
     TempFolder temp;
@@ -233,7 +234,8 @@ TEST(CheckUpdFile, findsTheUpdateAmongNamesThatAreNotUtf8)
     for (const char* name : { "QEL720v001.bin",
                               "QEL720v\xC0\x80"
                               "2.bin",
-                              "QEL720v\xE0 3.bin", "caf\xE9" })
+                              "QEL720v\xE0 3.bin", "caf\xE9",
+                              "\xE0 and the many bytes after it, which JUCE would copy past what it made room for" })
         std::ofstream(folder + "/" + name, std::ios::binary).write((const char*)image.data(), (long)image.size());
 
     MainComponent main;

@@ -313,15 +313,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
     main.CheckUpdFile(folder);
     const int state = main.m_updState.load(), mask = main.m_updMask, result = main.m_updTargets[0].m_status;
 
-    // The DSP path is taken when the folder has an entry of any DSP name (even a dangling link);
-    // the main file is then ignored. Else the candidate of the highest rank above 0 is checked, any of a tie.
+    // The DSP path is taken when an entry of any DSP name leads to something (a folder included, a
+    // dangling link not, though it is then checked as a file that cannot be loaded); the main file
+    // is then ignored. Else the candidate of the highest rank above 0 is checked, any of a tie.
     int dspVerdicts[3] = { 0xE01, 0xE01, 0xE01 }, dspMask = 0, rank = 0;
     bool dsp = false;
     std::set<int> mainVerdicts;
     for (const auto& [name, file] : made)
         if (const auto i = std::find(kDspNames, kDspNames + 3, name) - kDspNames; i < 3)
         {
-            dsp = true;
+            dsp = dsp || file.kind != 5;
             dspVerdicts[i] = file.verdict;
             dspMask |= file.verdict == 1 ? 1 << i : 0;
         }
