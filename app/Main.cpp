@@ -3,9 +3,12 @@
 #include "Application.h"
 
 #include <platform/Display.h>
+#include <platform/FileNames.h>
 #include <platform/SingleInstance.h>
 
 #include <cstdio>
+#include <cstring>
+#include <vector>
 
 namespace
 {
@@ -25,16 +28,24 @@ int main(int argc, char* argv[])
         return 1;
     }
 
+    // The program takes no arguments, but JUCE makes each one into a juce::String, and one that is
+    // not UTF-8 (a file name in another encoding, handed over by a file manager) it would copy
+    // past the room it makes for it. Such an argument is left out.
+    std::vector<const char*> kept{ argv[0] };
+    for (int i = 1; i < argc; ++i)
+        if (platform::isWellFormedUtf8(argv[i], std::strlen(argv[i])))
+            kept.push_back(argv[i]);
+
     // A later launch hands its command line to the running instance, which comes to the front,
     // and ends here before any window exists.
     platform::SingleInstance singleInstance(Application::kName);
     juce::StringArray arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments.add(juce::String::fromUTF8(argv[i]));
+    for (size_t i = 1; i < kept.size(); ++i)
+        arguments.add(juce::String::fromUTF8(kept[i]));
     if (!singleInstance.claim(arguments.joinIntoString(" ")))
         return 0;
     g_pSingleInstance = &singleInstance;
 
     juce::JUCEApplicationBase::createInstance = &juce_CreateApplication;
-    return juce::JUCEApplicationBase::main(argc, const_cast<const char**>(argv));
+    return juce::JUCEApplicationBase::main((int)kept.size(), kept.data());
 }

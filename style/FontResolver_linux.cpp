@@ -4,9 +4,12 @@
 #include "FontResolver.h"
 #include "FreeTypeFace.h"
 
+#include <platform/FileNames.h>
+
 #include <fontconfig/fontconfig.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <mutex>
 #include <string>
@@ -26,7 +29,10 @@ juce::String getString(FcPattern* pattern, const char* object)
     if (FcPatternGetString(pattern, object, 0, &value) != FcResultMatch)
         return {};
 
-    return juce::String::fromUTF8(reinterpret_cast<const char*>(value));
+    // A font file's path comes from the file system as it is: one that is not UTF-8 (a font the
+    // user copied from elsewhere) JUCE would copy past the room it makes for it.
+    const auto* text = reinterpret_cast<const char*>(value);
+    return platform::isWellFormedUtf8(text, std::strlen(text)) ? juce::String::fromUTF8(text) : juce::String();
 }
 
 // The charsets of fontconfig's font list may live in its cache files, which go away with the
@@ -175,7 +181,8 @@ std::vector<FallbackTypeface::Face> FontResolver::buildChain(const Description& 
             FcCharSet* charset = nullptr;
             FcBool added = FcFalse;
 
-            if (!hasUsableOutlines(font) || FcPatternGetCharSet(font, FC_CHARSET, 0, &charset) != FcResultMatch ||
+            if (!hasUsableOutlines(font) || getString(font, FC_FILE).isEmpty() ||
+                FcPatternGetCharSet(font, FC_CHARSET, 0, &charset) != FcResultMatch ||
                 !FcCharSetMerge(covered, charset, &added) || !added)
                 continue;
 

@@ -192,11 +192,14 @@ TEST_F(EndToEnd, TransferInterruptedByRemovalOrCloseSendsNothingMore)
 
 // The window: fixed, also where the window manager reads only its size hints, in the chosen
 // language; a second launch opens none of its own, ends with 0 and brings the first to the front.
+// Either launch with an argument that is not UTF-8 (a file name in another encoding, from a file
+// manager), which JUCE would copy past the room it makes for it.
 TEST_F(EndToEnd, SecondLaunchRaisesTheOneWindow)
 {
     Updater updater(m_x, "de_DE.UTF-8");
     const auto title = StrRes::STR_0000[LANG_DE].toStdString();
-    const auto window = updater.start(title);
+    const std::vector<std::string> notUtf8{ "QEL720v105.bin", "/home/user/Mise \xE0 jour/QEL720v105.bin" };
+    const auto window = updater.start(title, notUtf8);
     ASSERT_NE(window, 0ul);
     EXPECT_EQ(m_x.windowFunctions(window), 4) << "it can be moved, nothing more";
     const auto keepsItsSize = [&](const char* when)
@@ -214,7 +217,7 @@ TEST_F(EndToEnd, SecondLaunchRaisesTheOneWindow)
     juce::Thread::sleep(3500);
 
     m_x.focusRoot();
-    EXPECT_EQ(Process::waitForExit(updater.launch(), 10000), 0);
+    EXPECT_EQ(Process::waitForExit(updater.launch(notUtf8), 10000), 0);
     EXPECT_EQ(m_x.windowsNamed(title).size(), 1u);
     EXPECT_TRUE(waitUntil([&] { return m_x.focusedWindow() == window; }, 10000));
     EXPECT_TRUE(updater.waitForFocusMark()) << "the raised window paints";

@@ -49,16 +49,18 @@ void Updater::renameFolder(const std::string& name)
         m_renamedFolder = path;
 }
 
-pid_t Updater::launch() const
+pid_t Updater::launch(const std::vector<std::string>& arguments) const
 {
-    const auto program = m_renamedFolder.empty() ? m_executable.getFullPathName().toStdString()
-                                                 : m_renamedFolder + "/" + m_executable.getFileName().toStdString();
-    return Process::spawn({ program }, m_environment);
+    std::vector<std::string> argv{ m_renamedFolder.empty()
+                                       ? m_executable.getFullPathName().toStdString()
+                                       : m_renamedFolder + "/" + m_executable.getFileName().toStdString() };
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    return Process::spawn(argv, m_environment);
 }
 
-XServer::Window Updater::start(const std::string& title)
+XServer::Window Updater::start(const std::string& title, const std::vector<std::string>& arguments)
 {
-    m_pid = launch();
+    m_pid = launch(arguments);
     m_window = m_server.waitForWindow(title);
     if (m_window != 0 && !m_server.waitForPixel(m_window, kLanguageBox.x, kLanguageBox.y, kGrey, false))
         m_window = 0;

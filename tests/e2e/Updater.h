@@ -27,10 +27,11 @@ public:
     // Gives the program's folder, with the files written so far, a name of these bytes from the
     // next start on (one that JUCE cannot write files under, if it is not UTF-8).
     void renameFolder(const std::string& name);
-    // Starts the program and waits for its window with that title to show the language screen.
-    XServer::Window start(const std::string& title = "Updater Program");
+    // Starts the program (with those arguments) and waits for its window with that title to show
+    // the language screen.
+    XServer::Window start(const std::string& title = "Updater Program", const std::vector<std::string>& arguments = {});
     // Starts one more instance of the program; its pid.
-    pid_t launch() const;
+    pid_t launch(const std::vector<std::string>& arguments = {}) const;
     // Waits for the button in the right place to show its focus mark.
     bool waitForFocusMark();
     // One Return on that button once it shows its focus mark (after `pauseMs` more, if given);

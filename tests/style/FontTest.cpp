@@ -19,6 +19,8 @@
 #include <set>
 #include <thread>
 
+#include <unistd.h>
+
 namespace
 {
 const juce::String kNotoCjk = "/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc";
@@ -233,6 +235,30 @@ TEST(FONT_SET, namesWithoutFontsForTheirCharactersWarnOnce)
     setenv("FONTCONFIG_FILE", previous.toRawUTF8(), 1);
     ASSERT_EQ(lines.size(), 1) << lines.joinIntoString("\n");
     EXPECT_TRUE(lines[0].contains("\"Hiragino Sans W5\"")) << lines[0];
+}
+#endif
+
+#ifdef QEL_BARE_FONT_SET
+// A font file whose name is not UTF-8 (one a user copied from another system) is left out: JUCE
+// would copy its path past the room it makes for it. Its bold sibling serves.
+TEST(FONT_SET, fontWhoseFileNameIsNotUtf8IsLeftOut)
+{
+    TempFolder folder;
+    const auto previous = juce::SystemStats::getEnvironmentVariable("FONTCONFIG_FILE", {});
+    usePrivateFontSet(folder, { kFontFiles[1] }); // DejaVu Sans Bold
+    const auto renamed = folder.child("fonts").getFullPathName().toStdString() + "/DejaVu Sans \xE0 la main.ttf";
+    ASSERT_EQ(::symlink(kFontFiles[0].toRawUTF8(), renamed.c_str()), 0);
+    {
+        ScopedLangLook look;
+        const auto typeface = juce::Font("Verdana", 13.0f, juce::Font::plain).getTypefacePtr();
+        auto& chain = dynamic_cast<FallbackTypeface&>(*typeface);
+        ASSERT_GT(chain.getNumFaces(), 0);
+        for (int i = 0; i < chain.getNumFaces(); ++i)
+            EXPECT_TRUE(juce::File(dynamic_cast<FreeTypeFace&>(*chain.getFace(i).typeface).getFile()).existsAsFile())
+                << chain.getFace(i).source;
+        EXPECT_GT(typeface->getStringWidth("QEL-720"), 0.0f);
+    }
+    setenv("FONTCONFIG_FILE", previous.toRawUTF8(), 1);
 }
 #endif
 
