@@ -96,7 +96,8 @@ juce::int32 Scenario::runUpdate()
 {
     if (checkDevice() == kStateWaitStart)
         pressOk();
-    EXPECT_TRUE(MainComponentTest::runUntil([&] { return !running(); }));
+    // A main file takes seconds with the simulated device; a minute allows for a busy machine.
+    EXPECT_TRUE(MainComponentTest::runUntil([&] { return !running(); }, 60000));
     return state();
 }
 
