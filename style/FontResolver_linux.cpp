@@ -29,8 +29,7 @@ juce::String getString(FcPattern* pattern, const char* object)
     if (FcPatternGetString(pattern, object, 0, &value) != FcResultMatch)
         return {};
 
-    // A font file's path comes from the file system as it is: one that is not UTF-8 (a font the
-    // user copied from elsewhere) JUCE would copy past the room it makes for it.
+    // Empty for a text that is not UTF-8, which JUCE would copy past the room it makes for it.
     const auto* text = reinterpret_cast<const char*>(value);
     return platform::isWellFormedUtf8(text, std::strlen(text)) ? juce::String::fromUTF8(text) : juce::String();
 }
@@ -45,10 +44,17 @@ FcCharSet* ownCopy(const FcCharSet* charset)
     return copy;
 }
 
-// Whether FreeType can give outlines for the font: bitmap-only and colour-bitmap fonts cannot
-// serve, nor can the whole of a variable font (its named instances are listed on their own).
-bool hasUsableOutlines(FcPattern* font)
+// Whether the font can serve: FreeType can give outlines for it (bitmap-only and colour-bitmap
+// fonts cannot, nor can the whole of a variable font, whose named instances are listed on their
+// own), and its file's path can be a juce::String: the path comes from the file system as it is,
+// and one that is not UTF-8 (a font the user copied from elsewhere) has none.
+bool isUsable(FcPattern* font)
 {
+    FcChar8* file = nullptr;
+    if (FcPatternGetString(font, FC_FILE, 0, &file) != FcResultMatch ||
+        !platform::isWellFormedUtf8(reinterpret_cast<const char*>(file),
+                                    std::strlen(reinterpret_cast<const char*>(file))))
+        return false;
     return getBool(font, FC_OUTLINE, true) && !getBool(font, FC_COLOR, false) && !getBool(font, FC_VARIABLE, false);
 }
 
@@ -181,8 +187,7 @@ std::vector<FallbackTypeface::Face> FontResolver::buildChain(const Description& 
             FcCharSet* charset = nullptr;
             FcBool added = FcFalse;
 
-            if (!hasUsableOutlines(font) || getString(font, FC_FILE).isEmpty() ||
-                FcPatternGetCharSet(font, FC_CHARSET, 0, &charset) != FcResultMatch ||
+            if (!isUsable(font) || FcPatternGetCharSet(font, FC_CHARSET, 0, &charset) != FcResultMatch ||
                 !FcCharSetMerge(covered, charset, &added) || !added)
                 continue;
 
